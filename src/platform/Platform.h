@@ -1,0 +1,148 @@
+// The narrow interfaces through which the installer's logic reaches the operating system.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace cvi {
+
+// What a directory-entry lookup may find.
+enum class EntryKind {
+  OrdinaryFile,  // files only: no folders, hidden or system files
+  FolderOrFile,  // folders and ordinary files alike
+};
+
+// A local file being written as a byte stream; closed when destroyed.
+class OutputFile {
+ public:
+  virtual ~OutputFile() = default;
+  virtual bool Write(const char* data, std::size_t size) = 0;
+};
+
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+  // The name, as stored on disk, of the entry that the path names; "" when there is none or the
+  // lookup fails.
+  virtual std::string FindEntry(const std::string& path, EntryKind kind) = 0;
+  // Creates one folder level; false on any failure (it exists, the parent is missing, ...).
+  virtual bool CreateFolder(const std::string& path) = 0;
+  virtual bool DeleteFile(const std::string& path) = 0;
+  // Creates (or replaces) a file for writing; null on failure.
+  virtual std::unique_ptr<OutputFile> CreateOutputFile(const std::string& path) = 0;
+  // GetDriveTypeA of a root path such as "C:\".
+  virtual int DriveType(const std::string& root) = 0;
+};
+
+// RegOpenKeyExA / RegQueryValueExA / RegCloseKey, with their status codes.
+class Registry {
+ public:
+  using Key = std::uintptr_t;
+  static constexpr Key kLocalMachine = 0x80000002u;
+  static constexpr std::uint32_t kKeyRead = 0x20019u;
+  static constexpr long kSuccess = 0;
+  static constexpr long kFileNotFound = 2;
+  static constexpr long kMoreData = 234;
+
+  virtual ~Registry() = default;
+  virtual long OpenKey(Key root, const std::string& subKey, std::uint32_t options,
+                       std::uint32_t access, Key* result) = 0;
+  // `size` holds the capacity of `data` on entry and the size needed or delivered on return.
+  virtual long QueryValue(Key key, const std::string& name, std::uint32_t* type,
+                          std::uint8_t* data, std::uint32_t* size) = 0;
+  virtual long CloseKey(Key key) = 0;
+};
+
+// The HTTP client (WinINet on Windows).
+class Internet {
+ public:
+  using Handle = std::uintptr_t;  // 0 means none
+  static constexpr std::uint32_t kOpenTypePreconfig = 0;
+  static constexpr std::uint32_t kFlagExistingConnect = 0x20000000u;
+  static constexpr std::uint32_t kFlagNoCacheWrite = 0x04000000u;
+
+  virtual ~Internet() = default;
+  virtual Handle Open(const std::string& agent, std::uint32_t accessType, std::uint32_t flags) = 0;
+  // Connect, send and receive time-outs of a session, in milliseconds.
+  virtual void SetTimeouts(Handle session, std::uint32_t milliseconds) = 0;
+  virtual Handle OpenUrl(Handle session, const std::string& url, std::uint32_t flags) = 0;
+  // The reply's HTTP status, or 0 when it cannot be told.
+  virtual int StatusCode(Handle request) = 0;
+  // False on failure; true with *read == 0 at the end of the body.
+  virtual bool Read(Handle request, char* buffer, std::uint32_t toRead, std::uint32_t* read) = 0;
+  virtual void Close(Handle handle) = 0;
+};
+
+// Message box styles and answers, as the platform numbers them.
+namespace mb {
+constexpr std::uint32_t kOk = 0x00;
+constexpr std::uint32_t kOkCancel = 0x01;
+constexpr std::uint32_t kYesNo = 0x04;
+constexpr std::uint32_t kIconQuestion = 0x20;
+constexpr std::uint32_t kIconExclamation = 0x30;
+constexpr std::uint32_t kIconInformation = 0x40;
+constexpr int kAnswerOk = 1;
+constexpr int kAnswerCancel = 2;
+constexpr int kAnswerYes = 6;
+constexpr int kAnswerNo = 7;
+}  // namespace mb
+
+class MessageBoxes {
+ public:
+  virtual ~MessageBoxes() = default;
+  // A box modal to the application; returns the button answer.
+  virtual int Show(const std::string& text, const std::string& title, std::uint32_t style) = 0;
+};
+
+class EventPump {
+ public:
+  virtual ~EventPump() = default;
+  // Pauses while dispatching every window event of the thread.
+  virtual void WaitMilliseconds(std::int32_t milliseconds) = 0;
+  // Dispatches every pending window event, then returns.
+  virtual void DoEvents() = 0;
+};
+
+class Processes {
+ public:
+  virtual ~Processes() = default;
+  // Starts `program` with the whole `commandLine` (its first token naming the program); the
+  // process is not waited for. False when it cannot be started.
+  virtual bool Start(const std::string& program, const std::string& commandLine,
+                     int showStyle) = 0;
+  // The running executable's file name without its extension.
+  virtual std::string ExecutableName() = 0;
+};
+
+// The application-wide mouse pointer (0 default, 11 hourglass).
+class Screen {
+ public:
+  static constexpr int kDefault = 0;
+  static constexpr int kHourglass = 11;
+  virtual ~Screen() = default;
+  virtual int MousePointer() = 0;
+  virtual void SetMousePointer(int pointer) = 0;
+};
+
+class FolderBrowser {
+ public:
+  virtual ~FolderBrowser() = default;
+  // The chosen folder ending in "\", or "" when the user cancels.
+  virtual std::string BrowseForFolder(const std::string& title, const std::string& startFolder) = 0;
+};
+
+// Everything the logic may touch outside itself.
+struct Platform {
+  FileSystem& files;
+  Registry& registry;
+  Internet& internet;
+  MessageBoxes& messageBoxes;
+  EventPump& events;
+  Processes& processes;
+  Screen& screen;
+  FolderBrowser& folderBrowser;
+};
+
+}  // namespace cvi

@@ -1,0 +1,101 @@
+// The live model of the three windows: what each control shows now, reached by name.
+#pragma once
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include "ui/Designs.h"
+
+namespace cvi {
+
+struct ControlState {
+  std::string caption;  // a text box's text
+  bool visible = true;
+  bool enabled = true;
+  bool checked = false;
+  double top = 0;  // twips
+  double fontSize = 0;
+};
+
+enum class Property { Caption, Visible, Enabled, Checked, Top, FontSize };
+
+// The platform side: draws a window from its design and keeps it in step with the model.
+class FormView {
+ public:
+  virtual ~FormView() = default;
+  virtual void Create(const FormDesign& design, const std::vector<ControlState>& controls) = 0;
+  virtual void Destroy(Form form) = 0;
+  virtual void Show(Form form, bool visible) = 0;
+  virtual void Update(Form form, Ctl ctl, Property property, const ControlState& state) = 0;
+};
+
+// The logic side: the event handlers of the windows.
+class FormEvents {
+ public:
+  virtual ~FormEvents() = default;
+  virtual void Click(Form form, Ctl ctl) = 0;
+  // The window is about to unload; true refuses the unload.
+  virtual bool Unload(Form form) = 0;
+};
+
+class Forms {
+ public:
+  explicit Forms(FormView& view) : view_(view) {}
+  Forms(const Forms&) = delete;
+  Forms& operator=(const Forms&) = delete;
+
+  void SetEvents(FormEvents* events) { events_ = events; }
+
+  // A window is created with its design on first use; any control operation loads it.
+  void Load(Form form);
+  void Show(Form form);
+  // Hiding or unloading a window that is not loaded does nothing.
+  void Hide(Form form);
+  // Raises the unload handler; false when the handler refused.
+  bool Unload(Form form);
+  bool IsLoaded(Form form) const { return slot(form).loaded; }
+  bool IsShown(Form form) const { return slot(form).loaded && slot(form).shown; }
+  bool AnyLoaded() const;
+
+  const std::string& Caption(Form form, Ctl ctl);
+  void SetCaption(Form form, Ctl ctl, const std::string& caption);
+  bool Visible(Form form, Ctl ctl);
+  void SetVisible(Form form, Ctl ctl, bool visible);
+  bool Enabled(Form form, Ctl ctl);
+  void SetEnabled(Form form, Ctl ctl, bool enabled);
+  bool Checked(Form form, Ctl ctl);
+  void SetChecked(Form form, Ctl ctl, bool checked);
+  // Positions in pixels of 1/96 inch, the unit in which code moves controls.
+  double Top(Form form, Ctl ctl);
+  void SetTop(Form form, Ctl ctl, double pixels);
+  double FontSize(Form form, Ctl ctl);
+  void SetFontSize(Form form, Ctl ctl, double points);
+
+  // What the user does to a window, reported by the view.
+  void UserClick(Form form, Ctl ctl);
+  void UserClose(Form form);
+  void UserEdited(Form form, Ctl ctl, const std::string& text);
+
+  // The control that follows (or precedes) `from` in tab order among those that can take the
+  // focus now; Ctl::None when there is none. From Ctl::None it gives the first.
+  Ctl NextInTabOrder(Form form, Ctl from, bool backwards = false);
+
+ private:
+  struct Slot {
+    bool loaded = false;
+    bool shown = false;
+    std::vector<ControlState> controls;
+  };
+  Slot& slot(Form form) { return slots_[static_cast<int>(form)]; }
+  const Slot& slot(Form form) const { return slots_[static_cast<int>(form)]; }
+  ControlState& state(Form form, Ctl ctl);
+  void Destroy(Form form);
+
+  FormView& view_;
+  FormEvents* events_ = nullptr;
+  std::array<Slot, kFormCount> slots_;
+  ControlState unknown_;
+};
+
+}  // namespace cvi

@@ -1,0 +1,366 @@
+// Small stand-ins for the platform, so that the logic runs on the host exactly as on Windows.
+#pragma once
+
+#include <cstring>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "core/Installer.h"
+#include "platform/Platform.h"
+#include "ui/Forms.h"
+
+namespace cvi::test {
+
+// Records what the model asks the screen to do.
+class FakeFormView : public FormView {
+ public:
+  void Create(const FormDesign& design, const std::vector<ControlState>&) override {
+    log.push_back(std::string("create ") + NameOf(design.name));
+  }
+  void Destroy(Form form) override { log.push_back(std::string("destroy ") + NameOf(form)); }
+  void Show(Form form, bool visible) override {
+    log.push_back(std::string(visible ? "show " : "hide ") + NameOf(form));
+  }
+  void Update(Form, Ctl, Property, const ControlState&) override { ++updates; }
+  std::vector<std::string> log;
+  int updates = 0;
+};
+
+// A case-insensitive file system of folders and files, with hidden and system entries.
+class FakeFileSystem : public FileSystem {
+ public:
+  struct Entry {
+    std::string name;  // as stored
+    bool folder = false;
+    bool hidden = false;
+    std::string data;
+  };
+
+  void AddFolder(const std::string& path, bool hidden = false) { Put(path, true, hidden); }
+  void AddFile(const std::string& path, bool hidden = false, const std::string& data = "") {
+    Put(path, false, hidden).data = data;
+  }
+  bool Exists(const std::string& path) const { return entries.count(Key(path)) != 0; }
+  const Entry* Get(const std::string& path) const {
+    auto it = entries.find(Key(path));
+    return it == entries.end() ? nullptr : &it->second;
+  }
+
+  std::string FindEntry(const std::string& path, EntryKind kind) override {
+    lookups.push_back(path);
+    auto it = entries.find(Key(path));
+    if (it == entries.end() || it->second.hidden) return "";
+    if (kind == EntryKind::OrdinaryFile && it->second.folder) return "";
+    return it->second.name;
+  }
+  bool CreateFolder(const std::string& path) override {
+    created.push_back(path);
+    if (failCreate.count(Key(path)) || Exists(path) || !Exists(Parent(path))) return false;
+    AddFolder(path);
+    return true;
+  }
+  bool DeleteFile(const std::string& path) override {
+    auto it = entries.find(Key(path));
+    if (it == entries.end() || it->second.folder) return false;
+    entries.erase(it);
+    return true;
+  }
+  std::unique_ptr<OutputFile> CreateOutputFile(const std::string& path) override;
+  int DriveType(const std::string& root) override {
+    driveQueries.push_back(root);
+    auto it = driveTypes.find(Key(root));
+    return it == driveTypes.end() ? 1 : it->second;
+  }
+
+  static std::string Key(std::string path) {
+    for (char& c : path) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    // Windows folds repeated separators.
+    std::string folded;
+    for (char c : path) {
+      if (c == '\\' && !folded.empty() && folded.back() == '\\') continue;
+      folded += c;
+    }
+    if (folded.size() > 3 && folded.back() == '\\') folded.pop_back();
+    return folded;
+  }
+  static std::string Parent(const std::string& path) {
+    auto pos = path.find_last_of('\\');
+    return pos == std::string::npos ? "" : path.substr(0, pos == 2 ? 3 : pos);
+  }
+
+  std::map<std::string, Entry> entries;
+  std::map<std::string, int> driveTypes{{"C:\\", 3}};
+  std::set<std::string> failCreate;  // keys of folders whose creation fails
+  std::set<std::string> failOpen;    // keys of files that cannot be created
+  std::vector<std::string> lookups, created, driveQueries;
+
+ private:
+  Entry& Put(const std::string& path, bool folder, bool hidden) {
+    Entry& e = entries[Key(path)];
+    auto pos = path.find_last_of('\\');
+    e.name = pos == std::string::npos ? path : path.substr(pos + 1);
+    e.folder = folder;
+    e.hidden = hidden;
+    return e;
+  }
+};
+
+class FakeOutputFile : public OutputFile {
+ public:
+  FakeOutputFile(FakeFileSystem& fs, std::string key) : fs_(fs), key_(std::move(key)) {}
+  bool Write(const char* data, std::size_t size) override {
+    auto it = fs_.entries.find(key_);
+    if (it == fs_.entries.end()) return false;
+    it->second.data.append(data, size);
+    return true;
+  }
+
+ private:
+  FakeFileSystem& fs_;
+  std::string key_;
+};
+
+inline std::unique_ptr<OutputFile> FakeFileSystem::CreateOutputFile(const std::string& path) {
+  if (failOpen.count(Key(path))) return nullptr;
+  AddFile(path);
+  return std::make_unique<FakeOutputFile>(*this, Key(path));
+}
+
+// Behaves as RegQueryValueExA does: a capacity too small answers 234 with the size needed.
+class FakeRegistry : public Registry {
+ public:
+  struct Value {
+    std::uint32_t type;
+    std::string data;  // raw bytes
+  };
+  // Values of the machine-wide environment key, by upper-case name.
+  std::map<std::string, Value> values;
+  long openStatus = kSuccess;
+  int openKeys = 0;
+  // Runs between the size probe and the read, to change the value under the reader.
+  std::function<void()> afterProbe;
+
+  void Set(const std::string& name, std::uint32_t type, const std::string& data) {
+    values[FakeFileSystem::Key(name)] = Value{type, data};
+  }
+  long OpenKey(Key root, const std::string& subKey, std::uint32_t, std::uint32_t access,
+               Key* result) override {
+    lastRoot = root;
+    lastSubKey = subKey;
+    lastAccess = access;
+    if (openStatus != kSuccess) return openStatus;
+    ++openKeys;
+    *result = 0x1234;
+    return kSuccess;
+  }
+  long QueryValue(Key, const std::string& name, std::uint32_t* type, std::uint8_t* data,
+                  std::uint32_t* size) override {
+    ++queries;
+    auto it = values.find(FakeFileSystem::Key(name));
+    if (it == values.end()) return kFileNotFound;
+    const Value& v = it->second;
+    if (type) *type = v.type;
+    std::uint32_t capacity = *size;
+    *size = static_cast<std::uint32_t>(v.data.size());
+    long status = kSuccess;
+    if (capacity < v.data.size()) {
+      status = kMoreData;
+    } else if (data) {
+      std::memcpy(data, v.data.data(), v.data.size());
+    }
+    if (queries == 1 && afterProbe) afterProbe();
+    return status;
+  }
+  long CloseKey(Key) override {
+    --openKeys;
+    return kSuccess;
+  }
+  Key lastRoot = 0;
+  std::string lastSubKey;
+  std::uint32_t lastAccess = 0;
+  int queries = 0;
+};
+
+// Message boxes answered from a script; every box shown is kept.
+class FakeMessageBoxes : public MessageBoxes {
+ public:
+  struct Box {
+    std::string text, title;
+    std::uint32_t style;
+  };
+  int Show(const std::string& text, const std::string& title, std::uint32_t style) override {
+    shown.push_back({text, title, style});
+    if (onShow) onShow();
+    if (answers.empty()) return mb::kAnswerOk;
+    int a = answers.front();
+    answers.pop_front();
+    return a;
+  }
+  std::vector<Box> shown;
+  std::deque<int> answers;
+  std::function<void()> onShow;
+};
+
+// A virtual clock with a script of things the user does while the program waits or yields.
+class ScriptedEvents : public EventPump {
+ public:
+  using Action = std::function<void()>;
+
+  // Runs `action` during the first wait or yield at or after `atMs` on the virtual clock.
+  void At(long atMs, Action action) { script.push_back({atMs, -1, std::move(action)}); }
+  // Runs `action` during the n-th yield (1-based) of DoEvents.
+  void AtYield(int n, Action action) { script.push_back({-1, n, std::move(action)}); }
+
+  void WaitMilliseconds(std::int32_t ms) override {
+    ++waits;
+    waitLengths.push_back(ms);
+    const long end = now + ms;
+    Dispatch(end);
+    if (now < end) now = end;
+  }
+  void DoEvents() override {
+    ++yields;
+    Dispatch(now);
+  }
+
+  long now = 0;
+  int waits = 0;
+  int yields = 0;
+  std::vector<int> waitLengths;
+
+ private:
+  struct Step {
+    long atMs;
+    int atYield;
+    Action action;
+  };
+  void Dispatch(long until) {
+    for (std::size_t i = 0; i < script.size();) {
+      const Step& s = script[i];
+      const bool due = s.atMs >= 0 ? s.atMs <= until : s.atYield == yields;
+      if (!due) {
+        ++i;
+        continue;
+      }
+      Action a = std::move(script[i].action);
+      script.erase(script.begin() + static_cast<long>(i));
+      if (s.atMs > now) now = s.atMs;
+      a();
+      i = 0;
+    }
+  }
+  std::vector<Step> script;
+};
+
+class FakeProcesses : public Processes {
+ public:
+  bool Start(const std::string& program, const std::string& commandLine, int style) override {
+    started.push_back({program, commandLine, style});
+    return startSucceeds;
+  }
+  std::string ExecutableName() override { return "CVInstall"; }
+  struct Started {
+    std::string program, commandLine;
+    int style;
+  };
+  std::vector<Started> started;
+  bool startSucceeds = true;
+};
+
+class FakeScreen : public Screen {
+ public:
+  int MousePointer() override { return pointer; }
+  void SetMousePointer(int p) override {
+    pointer = p;
+    history.push_back(p);
+  }
+  int pointer = kDefault;
+  std::vector<int> history;
+};
+
+class FakeFolderBrowser : public FolderBrowser {
+ public:
+  std::string BrowseForFolder(const std::string& title, const std::string& start) override {
+    calls.push_back({title, start});
+    return result;
+  }
+  std::vector<std::pair<std::string, std::string>> calls;
+  std::string result;
+};
+
+// An HTTP reply of any length, served in blocks; it can fail, stall or run without real data.
+class FakeInternet : public Internet {
+ public:
+  Handle Open(const std::string& agent, std::uint32_t accessType, std::uint32_t flags) override {
+    this->agent = agent;
+    openAccess = accessType;
+    openFlags = flags;
+    if (!sessionOpens) return 0;
+    ++open;
+    return 1;
+  }
+  void SetTimeouts(Handle, std::uint32_t ms) override { timeoutMs = ms; }
+  Handle OpenUrl(Handle, const std::string& url, std::uint32_t flags) override {
+    this->url = url;
+    urlFlags = flags;
+    if (!urlOpens) return 0;
+    ++open;
+    served = 0;
+    return 2;
+  }
+  int StatusCode(Handle) override { return status; }
+  bool Read(Handle, char* buffer, std::uint32_t toRead, std::uint32_t* read) override {
+    ++reads;
+    if (failAfter >= 0 && served >= failAfter) return false;
+    const long long left = length - served;
+    const std::uint32_t n =
+        static_cast<std::uint32_t>(left < static_cast<long long>(toRead) ? left : toRead);
+    for (std::uint32_t i = 0; i < n && fillData; ++i) buffer[i] = ByteAt(served + i);
+    served += n;
+    *read = n;
+    return true;
+  }
+  void Close(Handle) override {
+    --open;
+    ++closes;
+  }
+  static char ByteAt(long long offset) { return static_cast<char>('A' + offset % 23); }
+
+  // The reply.
+  long long length = 0;
+  int status = 200;
+  long long failAfter = -1;  // fail the read that starts at or after this offset
+  bool fillData = true;
+  bool sessionOpens = true;
+  bool urlOpens = true;
+  // What was asked.
+  std::string agent, url;
+  std::uint32_t openAccess = 99, openFlags = 99, urlFlags = 0, timeoutMs = 0;
+  int open = 0, closes = 0;
+  long long served = 0;
+  long long reads = 0;
+};
+
+// All doubles, wired into an Installer.
+struct TestRig {
+  FakeFormView view;
+  Forms ui{view};
+  FakeFileSystem files;
+  FakeRegistry registry;
+  FakeInternet internet;
+  FakeMessageBoxes boxes;
+  ScriptedEvents events;
+  FakeProcesses processes;
+  FakeScreen screen;
+  FakeFolderBrowser browser;
+  Platform os{files, registry, internet, boxes, events, processes, screen, browser};
+  InstallerState state;
+  Installer in{state, ui, os};
+};
+
+}  // namespace cvi::test
