@@ -11,7 +11,7 @@ packages=(
   cmake make g++ googletest python3 clang-format
   g++-mingw-w64-i686 g++-mingw-w64-x86-64
   wine wine32:i386 wine64
-  xvfb xauth x11-utils xdotool imagemagick fonts-dejavu-core
+  xvfb xauth x11-utils xdotool imagemagick fonts-dejavu-core fonts-wine fonts-liberation
 )
 
 missing=()

@@ -7,6 +7,7 @@
 #include <map>
 #include <memory>
 #include <set>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -54,9 +55,11 @@ class FakeFileSystem : public FileSystem {
   std::string FindEntry(const std::string& path, EntryKind kind) override {
     lookups.push_back(path);
     auto it = entries.find(Key(path));
-    if (it == entries.end() || it->second.hidden) return "";
-    if (kind == EntryKind::OrdinaryFile && it->second.folder) return "";
-    return it->second.name;
+    if (it == entries.end()) return "";
+    const Entry& e = it->second;
+    // Folders are found in folder mode whatever their attributes; files only when ordinary.
+    if (e.folder) return kind == EntryKind::FolderOrFile ? e.name : "";
+    return e.hidden ? "" : e.name;
   }
   bool CreateFolder(const std::string& path) override {
     created.push_back(path);
@@ -218,6 +221,8 @@ class ScriptedEvents : public EventPump {
 
   void WaitMilliseconds(std::int32_t ms) override {
     ++waits;
+    // A loop that never ends would hang the test run; fail it instead.
+    if (now > limitMs) throw std::runtime_error("virtual clock ran past its limit");
     waitLengths.push_back(ms);
     const long end = now + ms;
     Dispatch(end);
@@ -229,6 +234,7 @@ class ScriptedEvents : public EventPump {
   }
 
   long now = 0;
+  long limitMs = 10 * 60 * 1000;
   int waits = 0;
   int yields = 0;
   std::vector<int> waitLengths;
@@ -247,9 +253,10 @@ class ScriptedEvents : public EventPump {
         ++i;
         continue;
       }
+      const long atMs = s.atMs;
       Action a = std::move(script[i].action);
       script.erase(script.begin() + static_cast<long>(i));
-      if (s.atMs > now) now = s.atMs;
+      if (atMs > now) now = atMs;
       a();
       i = 0;
     }

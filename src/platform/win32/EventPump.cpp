@@ -1,0 +1,78 @@
+// The timed wait that keeps the windows alive, and the dispatch of pending window events.
+#include "platform/win32/Handles.h"
+#include "platform/win32/Win32Platform.h"
+
+namespace cvi::win32 {
+namespace {
+
+// Shared by every wait in the process, nested ones included, and by other programs of the logon
+// session that use the same name.
+constexpr const char* kTimerName = "CelvaraStudioTimer";
+// Every kind of queue input wakes the wait: keys, mouse, posted, timer, paint, sent, hot keys.
+constexpr DWORD kWakeMask = 0xFF;
+constexpr LONGLONG kLooksPerSecond = 1000;
+
+}  // namespace
+
+void Win32EventPump::WaitMilliseconds(std::int32_t milliseconds) {
+  const DWORD start = GetTickCount();
+  KernelHandle timer(CreateWaitableTimerA(nullptr, TRUE, kTimerName));
+  if (!timer)
+    return WaitWithoutTimer(start, milliseconds);
+  LARGE_INTEGER due;
+  due.QuadPart = -static_cast<LONGLONG>(milliseconds) * 10000;
+  if (!SetWaitableTimer(timer.Get(), &due, 0, nullptr, nullptr, FALSE)) {
+    return WaitWithoutTimer(start, milliseconds);
+  }
+  HANDLE handle = timer.Get();
+  for (;;) {
+    const DWORD result = MsgWaitForMultipleObjects(1, &handle, FALSE, INFINITE, kWakeMask);
+    if (result == WAIT_FAILED)
+      return WaitWithoutTimer(start, milliseconds);
+    Dispatch();
+    if (result == WAIT_OBJECT_0)
+      return;
+  }
+}
+
+// Without the timer the wait still ends after about the time asked for, sleeping in the message
+// wait in between, so the windows stay alive and the thread never spins.
+void Win32EventPump::WaitWithoutTimer(DWORD start, std::int32_t milliseconds) {
+  const DWORD length = milliseconds > 0 ? static_cast<DWORD>(milliseconds) : 0;
+  for (;;) {
+    const DWORD elapsed = GetTickCount() - start;
+    if (elapsed >= length)
+      break;
+    const DWORD result =
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, length - elapsed, QS_ALLINPUT);
+    if (result == WAIT_FAILED)
+      Sleep(10);
+    Dispatch();
+  }
+  Dispatch();
+}
+
+// A transfer yields after every 4 KB block. Under Wine each look at the queue is a round trip to
+// the server that costs about as much as reading such a block, so a caller that yields in a tight
+// loop looks at most once a millisecond; an event then waits at most that long.
+void Win32EventPump::DoEvents() {
+  LARGE_INTEGER now, frequency;
+  QueryPerformanceCounter(&now);
+  QueryPerformanceFrequency(&frequency);
+  if (lastLook_ != 0 && now.QuadPart - lastLook_ < frequency.QuadPart / kLooksPerSecond)
+    return;
+  lastLook_ = now.QuadPart;
+  Dispatch();
+}
+
+void Win32EventPump::Dispatch() {
+  MSG msg;
+  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    if (filter_ && filter_->PreTranslate(msg))
+      continue;
+    TranslateMessage(&msg);
+    DispatchMessageA(&msg);
+  }
+}
+
+}  // namespace cvi::win32

@@ -1,0 +1,133 @@
+// The Win32 implementations of the platform interfaces, and the hooks they share with the windows.
+#pragma once
+
+#include <windows.h>
+// The file-system interface has a DeleteFile of its own; Win32 code calls DeleteFileA by name.
+#undef DeleteFile
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+
+#include "platform/Platform.h"
+
+namespace cvi::win32 {
+
+// Sees every message the event pump takes from the queue before it is translated and dispatched;
+// true means the message was handled and goes no further (the windows' own Tab handling).
+class MessageFilter {
+ public:
+  virtual ~MessageFilter() = default;
+  virtual bool PreTranslate(MSG& msg) = 0;
+};
+
+// The installer's windows as the owners of message boxes.
+class FormWindows {
+ public:
+  virtual ~FormWindows() = default;
+  // The first visible installer window, or null when none is visible.
+  virtual HWND FirstVisibleForm() = 0;
+};
+
+class Win32EventPump : public EventPump {
+ public:
+  explicit Win32EventPump(MessageFilter* filter = nullptr) : filter_(filter) {}
+  void SetFilter(MessageFilter* filter) { filter_ = filter; }
+  void WaitMilliseconds(std::int32_t milliseconds) override;
+  void DoEvents() override;
+
+ private:
+  void WaitWithoutTimer(DWORD start, std::int32_t milliseconds);
+  // Takes and dispatches every message in the queue.
+  void Dispatch();
+  MessageFilter* filter_;
+  // When DoEvents last looked at the queue, in performance-counter ticks.
+  LONGLONG lastLook_ = 0;
+};
+
+class Win32Registry : public Registry {
+ public:
+  long OpenKey(Key root,
+               const std::string& subKey,
+               std::uint32_t options,
+               std::uint32_t access,
+               Key* result) override;
+  long QueryValue(Key key,
+                  const std::string& name,
+                  std::uint32_t* type,
+                  std::uint8_t* data,
+                  std::uint32_t* size) override;
+  long CloseKey(Key key) override;
+};
+
+class Win32FileSystem : public FileSystem {
+ public:
+  std::string FindEntry(const std::string& path, EntryKind kind) override;
+  bool CreateFolder(const std::string& path) override;
+  bool DeleteFile(const std::string& path) override;
+  std::unique_ptr<OutputFile> CreateOutputFile(const std::string& path) override;
+  int DriveType(const std::string& root) override;
+};
+
+class Win32MessageBoxes : public MessageBoxes {
+ public:
+  explicit Win32MessageBoxes(FormWindows& forms) : forms_(forms) {}
+  int Show(const std::string& text, const std::string& title, std::uint32_t style) override;
+
+ private:
+  FormWindows& forms_;
+};
+
+class Win32Processes : public Processes {
+ public:
+  bool Start(const std::string& program, const std::string& commandLine, int showStyle) override;
+  std::string ExecutableName() override;
+};
+
+// The application-wide mouse pointer. The windows ask it on WM_SETCURSOR so that the pointer
+// stays what it was set to while it moves over them.
+class Win32Screen : public Screen {
+ public:
+  int MousePointer() override { return pointer_; }
+  void SetMousePointer(int pointer) override;
+  // The cursor for the current pointer; null for the default (the window's own cursor).
+  HCURSOR Cursor() const;
+
+ private:
+  int pointer_ = kDefault;
+};
+
+// The folder dialog (FolderBrowser.cpp).
+class Win32FolderBrowser : public FolderBrowser {
+ public:
+  std::string BrowseForFolder(const std::string& title, const std::string& startFolder) override;
+};
+
+// The HTTP client over WinINet (WinInet.cpp).
+class Win32Internet : public Internet {
+ public:
+  // A non-zero `timeoutOverrideMs` replaces every time-out the installer asks for; only tests
+  // that stall a server use it, to end in seconds instead of half a minute.
+  explicit Win32Internet(std::uint32_t timeoutOverrideMs = 0)
+      : timeoutOverrideMs_(timeoutOverrideMs) {}
+  Handle Open(const std::string& agent, std::uint32_t accessType, std::uint32_t flags) override;
+  void SetTimeouts(Handle session, std::uint32_t milliseconds) override;
+  Handle OpenUrl(Handle session, const std::string& url, std::uint32_t flags) override;
+  int StatusCode(Handle request) override;
+  bool Read(Handle request, char* buffer, std::uint32_t toRead, std::uint32_t* read) override;
+  void Close(Handle handle) override;
+
+ private:
+  // What a reply announced and what has been read of it, to tell a cut-off body from its end.
+  struct Reply {
+    bool lengthKnown = false;
+    unsigned long long announced = 0;
+    unsigned long long received = 0;
+  };
+  std::uint32_t timeoutOverrideMs_;
+  DWORD timeoutMs_ = 0;
+  std::map<Handle, Reply> replies_;
+};
+
+}  // namespace cvi::win32

@@ -1,0 +1,62 @@
+// The program: sets up the Win32 platform and the windows, then runs the installer.
+// First, so that <windows.h> cannot rename the platform interfaces' members.
+#include "platform/win32/Win32Platform.h"
+
+#include <commctrl.h>
+#include <ole2.h>
+
+#include "core/Installer.h"
+#include "core/InstallerEvents.h"
+#include "core/Main.h"
+#include "ui/win32/FormWindow.h"
+
+namespace {
+
+// The installer's one shared state, alive for the whole process.
+cvi::InstallerState installerState;
+
+// OLE stays initialised for the whole run: the folder dialog needs it.
+class OleSession {
+ public:
+  OleSession() : ok_(SUCCEEDED(OleInitialize(nullptr))) {}
+  ~OleSession() {
+    if (ok_)
+      OleUninitialize();
+  }
+  OleSession(const OleSession&) = delete;
+  OleSession& operator=(const OleSession&) = delete;
+
+ private:
+  bool ok_;
+};
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+  OleSession ole;
+  INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
+  InitCommonControlsEx(&controls);
+
+  using namespace cvi::win32;
+  Win32Screen screen;
+  Win32FormView view(instance, screen);
+  cvi::Forms forms(view);
+  view.Attach(forms);
+
+  Win32FileSystem files;
+  Win32Registry registry;
+  Win32Internet internet;
+  Win32MessageBoxes messageBoxes(view);
+  Win32EventPump events(&view);
+  Win32Processes processes;
+  Win32FolderBrowser folderBrowser;
+  cvi::Platform platform{files,  registry,  internet, messageBoxes,
+                         events, processes, screen,   folderBrowser};
+
+  cvi::Installer installer{installerState, forms, platform};
+  cvi::InstallerEvents handlers(installer);
+  forms.SetEvents(&handlers);
+  cvi::Main(installer);
+  forms.SetEvents(nullptr);
+  return 0;
+}

@@ -1,0 +1,105 @@
+// Draws any of the installer's windows from its design with real Win32 controls, keeps it in step
+// with the control model and reports what the user does to it.
+#pragma once
+
+#include <windows.h>
+
+#include <array>
+#include <map>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/win32/Handles.h"
+#include "platform/win32/Win32Platform.h"
+#include "ui/Forms.h"
+
+namespace cvi::win32 {
+
+class Win32FormView : public FormView, public MessageFilter, public FormWindows {
+ public:
+  Win32FormView(HINSTANCE instance, Win32Screen& screen);
+  ~Win32FormView() override;
+  Win32FormView(const Win32FormView&) = delete;
+  Win32FormView& operator=(const Win32FormView&) = delete;
+
+  // The model that user actions are reported to. The model takes the view in its constructor, so
+  // the two are joined in a second step.
+  void Attach(Forms& forms) { forms_ = &forms; }
+
+  void Create(const FormDesign& design, const std::vector<ControlState>& controls) override;
+  void Destroy(Form form) override;
+  void Show(Form form, bool visible) override;
+  void Update(Form form, Ctl ctl, Property property, const ControlState& state) override;
+
+  // Tab and Shift+Tab move the focus in the windows' own tab order.
+  bool PreTranslate(MSG& msg) override;
+  HWND FirstVisibleForm() override;
+
+  // The window of a loaded form, or null.
+  HWND WindowOf(Form form) const;
+
+ private:
+  struct ControlWindow {
+    const ControlDesign* design = nullptr;
+    HWND hwnd = nullptr;
+    // Caption changes of a label that come faster than the screen can show are held here and
+    // applied at most every few milliseconds; the last one always lands.
+    std::string pendingCaption;
+    bool pending = false;
+    DWORD lastCaptionTick = 0;
+  };
+  struct FormWindow {
+    Win32FormView* view = nullptr;
+    Form form = Form::frmInstall;
+    const FormDesign* design = nullptr;
+    HWND hwnd = nullptr;
+    HWND lastFocus = nullptr;
+    bool captionTimer = false;
+    std::vector<ControlWindow> controls;
+  };
+
+  static LRESULT CALLBACK FormProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+  static LRESULT CALLBACK
+  FrameProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id, DWORD_PTR data);
+  LRESULT HandleMessage(FormWindow& window, UINT message, WPARAM wParam, LPARAM lParam);
+
+  void CreateControl(FormWindow& window, ControlWindow& control, const ControlState& state);
+  LRESULT ColourStatic(FormWindow& window, HDC dc, HWND child);
+  void DrawButton(FormWindow& window, const DRAWITEMSTRUCT& item);
+  void DrawPictureIn(HDC dc, const RECT& rect);
+  void OnActivate(FormWindow& window, bool active);
+
+  void ApplyCaption(ControlWindow& control, const std::string& caption);
+  void FlushCaptions(FormWindow& window);
+  void PaintBeneath(FormWindow& window, ControlWindow& label, HDC dc);
+  void RepaintLabelsAbove(FormWindow& window, ControlWindow& control);
+  void FocusControl(FormWindow& window, Ctl ctl);
+  void MoveFocusFrom(FormWindow& window, ControlWindow& control);
+
+  FormWindow* Find(Form form) const;
+  FormWindow* FindByWindow(HWND hwnd) const;
+  ControlWindow* FindControl(FormWindow& window, Ctl ctl) const;
+  ControlWindow* FindControl(FormWindow& window, HWND hwnd) const;
+
+  int ToPixelsX(double twips) const;
+  int ToPixelsY(double twips) const;
+  HFONT Font(double points, bool bold);
+  HBRUSH Brush(COLORREF colour);
+
+  HINSTANCE instance_;
+  Win32Screen& screen_;
+  Forms* forms_ = nullptr;
+  int dpiX_ = 96;
+  int dpiY_ = 96;
+  WindowHandle owner_;
+  GdiObject picture_;
+  HICON bigIcon_ = nullptr;
+  HICON smallIcon_ = nullptr;
+  std::array<std::unique_ptr<FormWindow>, kFormCount> windows_;
+  std::map<std::pair<int, bool>, GdiObject> fonts_;
+  std::map<COLORREF, GdiObject> brushes_;
+};
+
+}  // namespace cvi::win32

@@ -1,0 +1,193 @@
+// The package requests: names, addresses, the wait cursor and the one message for each outcome.
+#include <gtest/gtest.h>
+
+#include "Doubles.h"
+#include "download/PackageRequest.h"
+
+namespace cvi::test {
+namespace {
+
+const std::string kEmail = kSupportEmail;
+const std::string kFullUrl = std::string(kDownloadBaseUrl) + "CelvaraStudio_v3.9.exe";
+const std::string kFullPath = "C:\\Apps\\CelvaraStudio\\CelvaraStudio_v3.9.exe";
+
+// Each change to lblDownLoadError, with the mouse pointer at that moment.
+class RecordingView : public FakeFormView {
+ public:
+  explicit RecordingView(FakeScreen& screen) : screen_(screen) {}
+  struct Change {
+    Property property;
+    std::string caption;
+    bool visible;
+    int pointer;
+  };
+  void Update(Form form, Ctl ctl, Property property, const ControlState& state) override {
+    if (form == Form::frmInstall && ctl == Ctl::lblDownLoadError) {
+      changes.push_back({property, state.caption, state.visible, screen_.pointer});
+    }
+  }
+  std::vector<Change> changes;
+
+ private:
+  FakeScreen& screen_;
+};
+
+struct Rig {
+  Rig() {
+    files.AddFolder("C:\\Apps");
+    files.AddFolder("C:\\Apps\\CelvaraStudio");
+    state.InstallPath = "C:\\Apps\\CelvaraStudio";
+    screen.pointer = 99;  // whatever the pointer was before
+  }
+  std::string ErrorCaption() { return ui.Caption(Form::frmInstall, Ctl::lblDownLoadError); }
+  bool ErrorVisible() { return ui.Visible(Form::frmInstall, Ctl::lblDownLoadError); }
+
+  FakeScreen screen;
+  RecordingView view{screen};
+  Forms ui{view};
+  FakeFileSystem files;
+  FakeRegistry registry;
+  FakeInternet internet;
+  FakeMessageBoxes boxes;
+  ScriptedEvents events;
+  FakeProcesses processes;
+  FakeFolderBrowser browser;
+  Platform os{files, registry, internet, boxes, events, processes, screen, browser};
+  InstallerState state;
+  Installer in{state, ui, os};
+};
+
+struct MessageRow {
+  const char* name;
+  int code;
+  std::string caption;
+};
+
+const MessageRow kMessageRows[] = {
+    {"NoSession", 1,
+     "Sorry, download not successful (Windows could not allocate internet resouces).  We suggest "
+     "you try clicking 'Install' again. This error should not occur."},
+    {"NotRetrieved", 2,
+     "Sorry, download not successful; could not retrieve the URL: \r     http://x/y.exe\rPlease "
+     "verify that you have a good internet connection, and try again; if it still fails, please "
+     "contact " +
+         kEmail + " and inform him of this URL error."},
+    {"IoError", 3,
+     "Download I/O error.  Please try again; it could be an intermittent internet-connection "
+     "problem. If it still fails, please contact " +
+         kEmail + " and inform him of this 'I/O Error' message."},
+    {"ReadError", 4,
+     "Down 'Read' error.  Please try again; it could be an intermittent internet-connection "
+     "problem. If it still fails, please contact " +
+         kEmail + " and inform him of this 'Read Error' message."},
+    {"Cancelled", 5, "Download CANCEL by user request."},
+    {"UnknownCodeIsACancel", 6, "Download CANCEL by user request."},
+    {"NegativeCodeIsACancel", -1, "Download CANCEL by user request."},
+};
+
+class FailureMessages : public testing::TestWithParam<MessageRow> {};
+
+TEST_P(FailureMessages, ToTheCharacter) {
+  EXPECT_EQ(DownloadFailureMessage(static_cast<DownloadResult>(GetParam().code), "http://x/y.exe"),
+            GetParam().caption);
+}
+
+INSTANTIATE_TEST_SUITE_P(Codes,
+                         FailureMessages,
+                         testing::ValuesIn(kMessageRows),
+                         [](const testing::TestParamInfo<MessageRow>& info) {
+                           return std::string(info.param.name);
+                         });
+
+TEST(PackageRequest, FullPackageArrives) {
+  Rig r;
+  r.state.UpgradePackageName = "untouched";
+  r.internet.length = 2500;
+  EXPECT_TRUE(DownloadFullPackage(r.in));
+  EXPECT_EQ(r.state.FullPackageName, "CelvaraStudio_v3.9.exe");
+  EXPECT_EQ(r.state.UpgradePackageName, "untouched");
+  EXPECT_EQ(r.internet.url, kFullUrl);
+  ASSERT_TRUE(r.files.Exists(kFullPath));
+  EXPECT_EQ(r.files.Get(kFullPath)->data.size(), 2500u);
+  EXPECT_EQ(r.ErrorCaption(), "");
+  EXPECT_FALSE(r.ErrorVisible());
+  EXPECT_EQ(r.screen.history, (std::vector<int>{11, 99}));
+}
+
+TEST(PackageRequest, UpgradePackageArrives) {
+  Rig r;
+  r.state.FullPackageName = "untouched";
+  r.internet.length = 2500;
+  EXPECT_TRUE(DownloadUpgradePackage(r.in));
+  EXPECT_EQ(r.state.UpgradePackageName, "CelvaraStudio_Upgrade_v3.9.exe");
+  EXPECT_EQ(r.state.FullPackageName, "untouched");
+  EXPECT_EQ(r.internet.url, std::string(kDownloadBaseUrl) + "CelvaraStudio_Upgrade_v3.9.exe");
+  EXPECT_TRUE(r.files.Exists("C:\\Apps\\CelvaraStudio\\CelvaraStudio_Upgrade_v3.9.exe"));
+}
+
+TEST(PackageRequest, ShortReplyQuotesTheWholeUrl) {
+  Rig r;
+  r.internet.length = 999;
+  EXPECT_FALSE(DownloadFullPackage(r.in));
+  EXPECT_EQ(r.ErrorCaption(),
+            "Sorry, download not successful; could not retrieve the URL: \r     " + kFullUrl +
+                "\rPlease verify that you have a good internet connection, and "
+                "try again; if it still fails, please contact " +
+                kEmail + " and inform him of this URL error.");
+  EXPECT_TRUE(r.ErrorVisible());
+}
+
+TEST(PackageRequest, PackageHiddenAfterTransferCountsAsMissing) {
+  Rig r;
+  r.internet.length = 2500;
+  r.events.AtYield(1, [&] { r.files.entries[FakeFileSystem::Key(kFullPath)].hidden = true; });
+  EXPECT_FALSE(DownloadFullPackage(r.in));
+  EXPECT_EQ(r.ErrorCaption(), "Download unsuccessful; installation file not found: \r      " +
+                                  kFullPath + "\rPlease contact " + kEmail +
+                                  " and inform him of the 'not found' file above.");
+  EXPECT_TRUE(r.ErrorVisible());
+  EXPECT_EQ(r.files.lookups.back(), kFullPath);
+}
+
+TEST(PackageRequest, EarlierMessageIsHiddenThenClearedBeforeTheTransfer) {
+  Rig r;
+  r.ui.SetCaption(Form::frmInstall, Ctl::lblDownLoadError, "an earlier failure");
+  r.ui.SetVisible(Form::frmInstall, Ctl::lblDownLoadError, true);
+  r.view.changes.clear();
+  r.internet.length = 5000;
+  bool hiddenAndEmpty = false;
+  r.events.AtYield(1, [&] { hiddenAndEmpty = !r.ErrorVisible() && r.ErrorCaption().empty(); });
+  EXPECT_TRUE(DownloadFullPackage(r.in));
+  EXPECT_TRUE(hiddenAndEmpty);
+  ASSERT_EQ(r.view.changes.size(), 2u);
+  EXPECT_EQ(r.view.changes[0].property, Property::Visible);
+  EXPECT_EQ(r.view.changes[1].property, Property::Caption);
+}
+
+TEST(PackageRequest, CursorIsRestoredBeforeTheMessageThenCaptionThenVisible) {
+  Rig r;
+  r.ui.SetCaption(Form::frmInstall, Ctl::lblDownLoadError, "");
+  r.view.changes.clear();
+  r.internet.sessionOpens = false;
+  EXPECT_FALSE(DownloadFullPackage(r.in));
+  ASSERT_EQ(r.view.changes.size(), 2u);
+  EXPECT_EQ(r.view.changes[0].property, Property::Caption);
+  EXPECT_EQ(r.view.changes[0].pointer, 99);
+  EXPECT_EQ(r.view.changes[1].property, Property::Visible);
+  EXPECT_TRUE(r.view.changes[1].visible);
+  EXPECT_EQ(r.screen.history, (std::vector<int>{11, 99}));
+}
+
+TEST(PackageRequest, CancelReplacesTheNoticeAtItsSize) {
+  Rig r;
+  r.internet.length = 50000;
+  r.events.AtYield(2, [&] { r.state.CancelRequested = true; });
+  EXPECT_FALSE(DownloadFullPackage(r.in));
+  EXPECT_EQ(r.ErrorCaption(), "Download CANCEL by user request.");
+  EXPECT_EQ(r.ui.FontSize(Form::frmInstall, Ctl::lblDownLoadError), 18);
+  EXPECT_TRUE(r.ErrorVisible());
+  EXPECT_FALSE(r.files.Exists(kFullPath));
+}
+
+}  // namespace
+}  // namespace cvi::test

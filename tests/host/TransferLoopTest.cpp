@@ -1,0 +1,260 @@
+// The transfer loop: every result code with what the file and the counter hold afterwards.
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "Doubles.h"
+#include "core/InstallCommands.h"
+#include "download/TransferLoop.h"
+
+namespace cvi::test {
+namespace {
+
+const char* const kUrl = "http://127.0.0.1:47801/packages/CelvaraStudio_v3.9.exe";
+const char* const kPath = "C:\\CelvaraStudio\\CelvaraStudio_v3.9.exe";
+const std::string kOldData(5000, 'x');
+
+std::string Body(long long length) {
+  std::string body;
+  for (long long i = 0; i < length; ++i)
+    body += FakeInternet::ByteAt(i);
+  return body;
+}
+
+std::string Counter(TestRig& r) {
+  return r.ui.Caption(Form::frmInstall, Ctl::lblBytesDownloaded);
+}
+
+// Every run finds an older, longer file at the path, so the rows whose file holds the body also
+// show that it is replaced, never appended to.
+DownloadResult Fetch(TestRig& r) {
+  r.files.AddFolder("C:\\CelvaraStudio");
+  r.files.AddFile(kPath, false, kOldData);
+  return DownloadFile(r.in, kUrl, kPath, 1000);
+}
+
+void ClickCancel(TestRig& r) {
+  r.state.InstallInProgress = true;
+  cmdCancel_Click(r.in);
+}
+
+struct ResultRow {
+  const char* name;
+  std::function<void(TestRig&)> arrange;
+  DownloadResult code;
+  enum { Untouched, Gone, Holds } file;
+  long long fileLength;  // the body's first bytes, when the file holds them
+  const char* counter;
+};
+
+const ResultRow kResultRows[] = {
+    {"WholeBody", [](TestRig& r) { r.internet.length = 10000; }, DownloadResult::DownloadOk,
+     ResultRow::Holds, 10000, "10000"},
+    {"ExactlyTheMinimum", [](TestRig& r) { r.internet.length = 1000; }, DownloadResult::DownloadOk,
+     ResultRow::Holds, 1000, "1000"},
+    {"OneByteShort", [](TestRig& r) { r.internet.length = 999; },
+     DownloadResult::DownloadNotRetrieved, ResultRow::Holds, 999, "999"},
+    {"EmptyBody", [](TestRig& r) { r.internet.length = 0; }, DownloadResult::DownloadNotRetrieved,
+     ResultRow::Holds, 0, "0"},
+    {"NoSession", [](TestRig& r) { r.internet.sessionOpens = false; },
+     DownloadResult::DownloadNoSession, ResultRow::Untouched, 0, "0"},
+    {"UrlNotOpened", [](TestRig& r) { r.internet.urlOpens = false; },
+     DownloadResult::DownloadNotRetrieved, ResultRow::Untouched, 0, "0"},
+    {"ServerErrorPageIsNotWritten",
+     [](TestRig& r) {
+       r.internet.length = 8000;
+       r.internet.status = 404;
+     },
+     DownloadResult::DownloadNotRetrieved, ResultRow::Untouched, 0, "0"},
+    {"ReadFailsMidBody",
+     [](TestRig& r) {
+       r.internet.length = 20000;
+       r.internet.failAfter = 8192;
+     },
+     DownloadResult::DownloadReadError, ResultRow::Holds, 8192, "8192"},
+    {"ReadFailsAtOnce",
+     [](TestRig& r) {
+       r.internet.length = 20000;
+       r.internet.failAfter = 0;
+     },
+     DownloadResult::DownloadReadError, ResultRow::Holds, 0, "0"},
+    {"FileCannotBeCreated",
+     [](TestRig& r) {
+       r.internet.length = 20000;
+       r.files.failOpen.insert(FakeFileSystem::Key(kPath));
+     },
+     DownloadResult::DownloadIoError, ResultRow::Gone, 0, "0"},
+    {"FileCannotBeWritten",
+     [](TestRig& r) {
+       r.internet.length = 20000;
+       r.events.AtYield(3, [&r] { r.files.entries.erase(FakeFileSystem::Key(kPath)); });
+     },
+     DownloadResult::DownloadIoError, ResultRow::Gone, 0, "12288"},
+    {"CounterCaptionNotANumber",
+     [](TestRig& r) {
+       r.internet.length = 20000;
+       r.events.AtYield(
+           1, [&r] { r.ui.SetCaption(Form::frmInstall, Ctl::lblBytesDownloaded, "4,096"); });
+     },
+     DownloadResult::DownloadIoError, ResultRow::Holds, 4096, "4,096"},
+    {"CancelAtFirstBlock",
+     [](TestRig& r) {
+       r.internet.length = 10000;
+       r.events.AtYield(1, [&r] { ClickCancel(r); });
+     },
+     DownloadResult::DownloadCancelled, ResultRow::Gone, 0, "0"},
+    {"CancelAtLastBlock",
+     [](TestRig& r) {
+       r.internet.length = 10000;
+       r.events.AtYield(3, [&r] { ClickCancel(r); });
+     },
+     DownloadResult::DownloadCancelled, ResultRow::Gone, 0, "0"},
+};
+
+class TransferResults : public testing::TestWithParam<ResultRow> {};
+
+TEST_P(TransferResults, FileCounterAndHandles) {
+  const ResultRow& row = GetParam();
+  TestRig r;
+  row.arrange(r);
+  EXPECT_EQ(Fetch(r), row.code);
+  EXPECT_EQ(Counter(r), row.counter);
+  switch (row.file) {
+    case ResultRow::Untouched:
+      ASSERT_TRUE(r.files.Exists(kPath));
+      EXPECT_EQ(r.files.Get(kPath)->data, kOldData);
+      break;
+    case ResultRow::Gone:
+      EXPECT_FALSE(r.files.Exists(kPath));
+      break;
+    case ResultRow::Holds:
+      ASSERT_TRUE(r.files.Exists(kPath));
+      EXPECT_EQ(r.files.Get(kPath)->data, Body(row.fileLength));
+      break;
+  }
+  EXPECT_EQ(r.internet.open, 0) << "an internet handle was left open";
+}
+
+INSTANTIATE_TEST_SUITE_P(Codes,
+                         TransferResults,
+                         testing::ValuesIn(kResultRows),
+                         [](const testing::TestParamInfo<ResultRow>& info) {
+                           return std::string(info.param.name);
+                         });
+
+TEST(TransferLoop, AsksForTheSessionAndUrlAsTheProgramDoes) {
+  TestRig r;
+  r.internet.length = 1500;
+  ASSERT_EQ(Fetch(r), DownloadResult::DownloadOk);
+  EXPECT_EQ(r.internet.agent, "CVInstall");
+  EXPECT_EQ(r.internet.openAccess, 0u);
+  EXPECT_EQ(r.internet.openFlags, 0u);
+  EXPECT_EQ(r.internet.url, kUrl);
+  EXPECT_EQ(r.internet.urlFlags, 0x24000000u);
+  EXPECT_EQ(r.internet.timeoutMs, kTransferTimeoutMs);
+  EXPECT_EQ(kTransferTimeoutMs, 30000u);
+  EXPECT_EQ(r.internet.closes, 2);
+}
+
+TEST(TransferLoop, CounterFollowsEveryBlockAndEventsRunAfterEach) {
+  TestRig r;
+  r.internet.length = 3 * 4096 + 10;
+  std::vector<std::string> seen;
+  for (int n = 1; n <= 4; ++n)
+    r.events.AtYield(n, [&] { seen.push_back(Counter(r)); });
+  ASSERT_EQ(Fetch(r), DownloadResult::DownloadOk);
+  EXPECT_EQ(seen, (std::vector<std::string>{"4096", "8192", "12288", "12298"}));
+  EXPECT_EQ(r.events.yields, 4);
+  EXPECT_EQ(r.internet.reads, 5);
+}
+
+TEST(TransferLoop, CounterStartsAtZeroWhateverAnEarlierCallLeft) {
+  TestRig r;
+  r.ui.SetCaption(Form::frmInstall, Ctl::lblBytesDownloaded, "777");
+  r.internet.length = 1200;
+  ASSERT_EQ(Fetch(r), DownloadResult::DownloadOk);
+  EXPECT_EQ(Counter(r), "1200");
+}
+
+TEST(TransferLoop, RedirectsAndOtherSuccessRepliesAreTakenAsTheyCome) {
+  TestRig r;
+  r.internet.length = 1200;
+  r.internet.status = 0;  // the status could not be told
+  EXPECT_EQ(Fetch(r), DownloadResult::DownloadOk);
+}
+
+TEST(TransferLoop, CancelShowsTheNoticeForTwoSecondsAtEighteenPoints) {
+  TestRig r;
+  r.internet.length = 10000;
+  bool fileThereDuringNotice = false;
+  r.events.AtYield(2, [&] { ClickCancel(r); });
+  r.events.At(1, [&] { fileThereDuringNotice = r.files.Exists(kPath); });
+  ASSERT_EQ(Fetch(r), DownloadResult::DownloadCancelled);
+  EXPECT_EQ(r.ui.Caption(Form::frmInstall, Ctl::lblDownLoadError),
+            "Installation CANCELED. DownLoad Terminated.");
+  EXPECT_EQ(r.ui.FontSize(Form::frmInstall, Ctl::lblDownLoadError), 18);
+  EXPECT_TRUE(r.ui.Visible(Form::frmInstall, Ctl::lblDownLoadError));
+  EXPECT_EQ(r.events.waitLengths, std::vector<int>{2000});
+  EXPECT_TRUE(fileThereDuringNotice);
+  EXPECT_EQ(r.internet.reads, 2) << "no block is read after the cancel";
+}
+
+// Counts what is written without keeping it, for bodies of gigabytes.
+class CountingFileSystem : public FakeFileSystem {
+ public:
+  class CountingFile : public OutputFile {
+   public:
+    explicit CountingFile(long long& written) : written_(written) {}
+    bool Write(const char*, std::size_t size) override {
+      written_ += static_cast<long long>(size);
+      return true;
+    }
+
+   private:
+    long long& written_;
+  };
+  std::unique_ptr<OutputFile> CreateOutputFile(const std::string& path) override {
+    AddFile(path);
+    written = 0;
+    return std::make_unique<CountingFile>(written);
+  }
+  long long written = -1;
+};
+
+struct HugeRun {
+  DownloadResult code;
+  long long written;
+  std::string counter;
+  int open;
+};
+
+HugeRun FetchHugeBody(long long length) {
+  TestRig r;
+  CountingFileSystem files;
+  Platform os{files, r.registry, r.internet, r.boxes, r.events, r.processes, r.screen, r.browser};
+  Installer in{r.state, r.ui, os};
+  r.internet.length = length;
+  r.internet.fillData = false;
+  const DownloadResult code = DownloadFile(in, kUrl, kPath, 1000);
+  return {code, files.written, Counter(r), r.internet.open};
+}
+
+TEST(TransferLoop, BodyBeyondTheSignedCountOverflowsToAnIoError) {
+  const HugeRun run = FetchHugeBody(2147483647LL + 5000);
+  EXPECT_EQ(run.code, DownloadResult::DownloadIoError);
+  // The last whole block that still fits was written; the one that overflows was not.
+  const long long fits = 2147483647LL / 4096 * 4096;
+  EXPECT_EQ(run.written, fits);
+  EXPECT_EQ(run.counter, std::to_string(fits));
+  EXPECT_EQ(run.open, 0);
+}
+
+TEST(TransferLoop, BodyOfExactlyTheLargestCountSucceeds) {
+  const HugeRun run = FetchHugeBody(2147483647LL);
+  EXPECT_EQ(run.code, DownloadResult::DownloadOk);
+  EXPECT_EQ(run.written, 2147483647LL);
+  EXPECT_EQ(run.counter, "2147483647");
+}
+
+}  // namespace
+}  // namespace cvi::test

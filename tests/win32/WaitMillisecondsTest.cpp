@@ -1,0 +1,117 @@
+// The message-pumping timed wait on the real timer and message queue: length, nesting, dispatch
+// and idle cost.
+#include <gtest/gtest.h>
+
+#include "Driver.h"
+#include "platform/win32/Handles.h"
+
+namespace cvi {
+namespace {
+
+constexpr UINT kRecordMessage = WM_APP + 1;
+constexpr UINT_PTR kNestTimer = 1;
+
+double NowMs() {
+  LARGE_INTEGER frequency, now;
+  QueryPerformanceFrequency(&frequency);
+  QueryPerformanceCounter(&now);
+  return 1000.0 * static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+// What the test window saw, reached through its user data.
+struct Seen {
+  win32::Win32EventPump* pump = nullptr;
+  int recorded = 0;
+  double recordedAt = 0;
+  double nestedStart = 0;
+  double nestedEnd = 0;
+};
+
+LRESULT CALLBACK TestWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  auto* seen = reinterpret_cast<Seen*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+  if (seen != nullptr && message == kRecordMessage) {
+    ++seen->recorded;
+    seen->recordedAt = NowMs();
+    return 0;
+  }
+  if (seen != nullptr && message == WM_TIMER && wParam == kNestTimer) {
+    KillTimer(hwnd, kNestTimer);
+    seen->nestedStart = NowMs();
+    seen->pump->WaitMilliseconds(50);
+    seen->nestedEnd = NowMs();
+    return 0;
+  }
+  return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+class WaitMillisecondsTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = TestWindowProc;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = "CvWaitTestWindow";
+    RegisterClassA(&windowClass);  // fails harmlessly when a previous test registered it
+    window_.Reset(CreateWindowExA(0, "CvWaitTestWindow", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                  GetModuleHandleA(nullptr), nullptr));
+    ASSERT_TRUE(window_.Valid());
+    seen_.pump = &pump_;
+    SetWindowLongPtrA(window_.Get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&seen_));
+  }
+
+  // The wait's length in milliseconds.
+  double TimedWait(std::int32_t milliseconds) {
+    const double start = NowMs();
+    pump_.WaitMilliseconds(milliseconds);
+    return NowMs() - start;
+  }
+
+  win32::Win32EventPump pump_;
+  Seen seen_;
+  win32::WindowHandle window_;
+};
+
+TEST_F(WaitMillisecondsTest, LastsAboutTheTimeAsked) {
+  const double elapsed = TimedWait(100);
+  EXPECT_GE(elapsed, 80);
+  EXPECT_LE(elapsed, 400);
+}
+
+TEST_F(WaitMillisecondsTest, DispatchesPostedMessagesAtOnce) {
+  const double start = NowMs();
+  PostMessageA(window_.Get(), kRecordMessage, 0, 0);
+  pump_.WaitMilliseconds(300);
+  EXPECT_EQ(1, seen_.recorded);
+  EXPECT_LT(seen_.recordedAt - start, 200) << "the message waited for the end of the wait";
+}
+
+// The nested call re-arms the shared named timer for an earlier moment, so the outer wait ends
+// with the nested one instead of lasting its own two seconds.
+TEST_F(WaitMillisecondsTest, NestedShortWaitEndsTheLongOne) {
+  SetTimer(window_.Get(), kNestTimer, 100, nullptr);
+  const double start = NowMs();
+  pump_.WaitMilliseconds(2000);
+  const double end = NowMs();
+  ASSERT_GT(seen_.nestedStart, 0) << "the timer message was not dispatched inside the wait";
+  EXPECT_GE(seen_.nestedEnd - seen_.nestedStart, 40);
+  EXPECT_LT(end - start, 1000);
+  EXPECT_GE(end, seen_.nestedEnd);
+}
+
+// The thread sleeps in the message wait: a busy loop would burn about the whole wait in CPU time.
+TEST_F(WaitMillisecondsTest, SleepsInsteadOfSpinning) {
+  FILETIME created, exited, kernelBefore, userBefore, kernelAfter, userAfter;
+  ASSERT_TRUE(GetThreadTimes(GetCurrentThread(), &created, &exited, &kernelBefore, &userBefore));
+  const double elapsed = TimedWait(500);
+  ASSERT_TRUE(GetThreadTimes(GetCurrentThread(), &created, &exited, &kernelAfter, &userAfter));
+  auto ticks = [](const FILETIME& time) {
+    return (static_cast<ULONGLONG>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+  };
+  const double cpuMs =
+      (ticks(kernelAfter) - ticks(kernelBefore) + ticks(userAfter) - ticks(userBefore)) / 10000.0;
+  EXPECT_GE(elapsed, 450);
+  EXPECT_LT(cpuMs, 100);
+}
+
+}  // namespace
+}  // namespace cvi

@@ -1,0 +1,17 @@
+# Tests of the Win32 layer (registry, timed wait, process start) against the real Wine APIs.
+# Needs cvi_e2e_tests() from tests/e2e/tests.cmake, which is included before this file.
+file(GLOB CVI_WIN32_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/*Test.cpp)
+# The download tests are a program of their own (below): they need the vendor server stand-in.
+list(FILTER CVI_WIN32_TEST_SOURCES EXCLUDE REGEX "/Download[^/]*$")
+if(CVI_WIN32_TEST_SOURCES)
+  cvi_e2e_tests(win32_tests win32 ${CVI_WIN32_TEST_SOURCES})
+endif()
+
+# ---------------------------------------------------------------------------------------------
+# Package download: the transfer through WinINet, the file system and the real frmInstall window,
+# against the vendor server stand-in that the rig starts on 127.0.0.1:47801.
+file(GLOB CVI_DOWNLOAD_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/Download*Test.cpp)
+if(CVI_DOWNLOAD_TEST_SOURCES)
+  cvi_wine_tests(download_tests e2e-download ${CVI_DOWNLOAD_TEST_SOURCES})
+  target_link_libraries(download_tests PRIVATE gtest_main)
+endif()

@@ -1,0 +1,103 @@
+"""The vendor server stand-in answers each kind of request as the download tests expect."""
+
+import http.client
+import os
+import sys
+import tempfile
+import threading
+import time
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import make_packages  # noqa: E402
+import vendor_server  # noqa: E402
+
+
+def generated(length):
+    return bytes(i % 251 for i in range(length))
+
+
+class VendorServerTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.folder = tempfile.TemporaryDirectory()
+        cls.root = os.path.join(cls.folder.name, "packages")
+        cls.server = vendor_server.make_server(cls.root)
+        cls.port = cls.server.server_address[1]
+        cls.thread = threading.Thread(target=cls.server.serve_forever, daemon=True)
+        cls.thread.start()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.server.shutdown()
+        cls.server.server_close()
+        cls.folder.cleanup()
+
+    def get(self, path):
+        """Status, announced length and the body as far as it came; the error that ended it."""
+        connection = http.client.HTTPConnection("127.0.0.1", self.port, timeout=10)
+        try:
+            connection.request("GET", path)
+            reply = connection.getresponse()
+            length = reply.getheader("Content-Length")
+            try:
+                return reply.status, int(length), reply.read(), None
+            except (http.client.IncompleteRead, ConnectionError) as error:
+                partial = getattr(error, "partial", b"")
+                return reply.status, int(length), partial, type(error).__name__
+        finally:
+            connection.close()
+
+    def test_empty_root_gets_the_sample_packages(self):
+        for name, length in make_packages.PACKAGES.items():
+            status, announced, body, error = self.get("/packages/" + name)
+            self.assertEqual((status, announced, error), (200, length, None))
+            self.assertEqual(body, make_packages.package_bytes(name, length))
+            self.assertGreater(length, 1000)
+
+    def test_bodies_of_chosen_length(self):
+        cases = [
+            ("/size/300000", 300000),
+            ("/short/999/300000", 999),
+            ("/exact1000/300000", 1000),
+            ("/empty/300000", 0),
+        ]
+        for path, length in cases:
+            with self.subTest(path):
+                self.assertEqual(self.get(path), (200, length, generated(length), None))
+
+    def test_short_package_is_its_first_bytes(self):
+        name = "CelvaraStudio_v3.9.exe"
+        status, _, body, _ = self.get("/short/500/" + name)
+        self.assertEqual(body, make_packages.package_bytes(name, 500))
+
+    def test_error_page_is_large(self):
+        status, announced, body, _ = self.get("/error404big/CelvaraStudio_v3.9.exe")
+        self.assertEqual(status, 404)
+        self.assertGreaterEqual(len(body), 8 * 1024)
+        self.assertEqual(len(body), announced)
+
+    def test_missing_package_is_404(self):
+        self.assertEqual(self.get("/packages/nothing.exe")[0], 404)
+        self.assertEqual(self.get("/packages/..%2fsecret")[0], 404)
+
+    def test_reset_cuts_the_body(self):
+        status, announced, body, error = self.get("/reset/200000")
+        self.assertEqual((status, announced), (200, 200000))
+        self.assertLess(len(body), 200000)
+        self.assertIsNotNone(error)
+
+    def test_stall_sends_half_then_silence(self):
+        start = time.monotonic()
+        status, announced, body, error = self.get("/stall/1/200000")
+        self.assertGreaterEqual(time.monotonic() - start, 0.9)
+        self.assertEqual((announced, len(body), error), (200000, 100000, "IncompleteRead"))
+
+    def test_trickle_paces_the_body(self):
+        start = time.monotonic()
+        self.assertEqual(self.get("/trickle/1000/50/5000"), (200, 5000, generated(5000), None))
+        self.assertGreaterEqual(time.monotonic() - start, 0.2)
+
+
+if __name__ == "__main__":
+    unittest.main()
