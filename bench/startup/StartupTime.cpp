@@ -34,10 +34,12 @@ double OneRun(const std::string& program) {
       PostMessageA(w, WM_CLOSE, 0, 0);
       break;
     }
-    if (Seconds(start, now, f) > 30) break;
+    if (Seconds(start, now, f) > 30)
+      break;
     Sleep(1);
   }
-  if (WaitForSingleObject(pi.hProcess, 10000) != WAIT_OBJECT_0) TerminateProcess(pi.hProcess, 1);
+  if (WaitForSingleObject(pi.hProcess, 10000) != WAIT_OBJECT_0)
+    TerminateProcess(pi.hProcess, 1);
   CloseHandle(pi.hThread);
   CloseHandle(pi.hProcess);
   return result;
@@ -55,9 +57,11 @@ int main(int argc, char** argv) {
   for (int i = 0; i < runs; ++i) {
     double t = OneRun(argv[1]);
     std::printf("run %d: %.1f ms\n", i + 1, t * 1000);
-    if (t >= 0) times.push_back(t);
+    if (t >= 0)
+      times.push_back(t);
   }
-  if (times.empty()) return 1;
+  if (times.empty())
+    return 1;
   std::sort(times.begin(), times.end());
   std::printf("startup median %.1f ms over %zu runs\n", times[times.size() / 2] * 1000,
               times.size());

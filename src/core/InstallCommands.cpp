@@ -10,11 +10,13 @@ void cmdInstall_Click(Installer&) {
 // CANCEL only raises flags: the transfer loop and the main loop act on them.
 void cmdCancel_Click(Installer& in) {
   in.state.CancelRequested = true;
-  if (!in.state.InstallInProgress) in.state.QuitRequested = true;
+  if (!in.state.InstallInProgress)
+    in.state.QuitRequested = true;
 }
 
 bool frmInstall_Form_Unload(Installer& in) {
-  if (!in.state.InstallInProgress) return false;
+  if (!in.state.InstallInProgress)
+    return false;
   in.os.messageBoxes.Show(
       "Installation in progress. You must 'Cancel'; you cannot unload this process.",
       in.state.MessageTitle, mb::kOk | mb::kIconInformation);

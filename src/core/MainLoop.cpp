@@ -33,8 +33,8 @@ void StartProduct(Installer& in) {
   const std::string program = folder + "\\" + kProductExeName;
   const std::string commandLine = "\"" + program + "\" \"" + folder + "\"";
   if (!in.os.processes.Start(program, commandLine, kNormalActivatedWindow)) {
-    in.os.messageBoxes.Show("CelvaraStudio could not be started: " + program,
-                            in.state.MessageTitle, mb::kOk | mb::kIconExclamation);
+    in.os.messageBoxes.Show("CelvaraStudio could not be started: " + program, in.state.MessageTitle,
+                            mb::kOk | mb::kIconExclamation);
   }
 }
 
@@ -65,7 +65,8 @@ void MainLoop(Installer& in) {
       return;
     }
     // The user closed the last window with its close button: nothing is left to act on.
-    if (!ui.AnyLoaded()) return;
+    if (!ui.AnyLoaded())
+      return;
   }
 }
 

@@ -47,11 +47,17 @@ class Registry {
   static constexpr long kMoreData = 234;
 
   virtual ~Registry() = default;
-  virtual long OpenKey(Key root, const std::string& subKey, std::uint32_t options,
-                       std::uint32_t access, Key* result) = 0;
+  virtual long OpenKey(Key root,
+                       const std::string& subKey,
+                       std::uint32_t options,
+                       std::uint32_t access,
+                       Key* result) = 0;
   // `size` holds the capacity of `data` on entry and the size needed or delivered on return.
-  virtual long QueryValue(Key key, const std::string& name, std::uint32_t* type,
-                          std::uint8_t* data, std::uint32_t* size) = 0;
+  virtual long QueryValue(Key key,
+                          const std::string& name,
+                          std::uint32_t* type,
+                          std::uint8_t* data,
+                          std::uint32_t* size) = 0;
   virtual long CloseKey(Key key) = 0;
 };
 
@@ -110,8 +116,7 @@ class Processes {
   virtual ~Processes() = default;
   // Starts `program` with the whole `commandLine` (its first token naming the program); the
   // process is not waited for. False when it cannot be started.
-  virtual bool Start(const std::string& program, const std::string& commandLine,
-                     int showStyle) = 0;
+  virtual bool Start(const std::string& program, const std::string& commandLine, int showStyle) = 0;
   // The running executable's file name without its extension.
   virtual std::string ExecutableName() = 0;
 };

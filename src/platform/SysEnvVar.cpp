@@ -6,7 +6,8 @@
 namespace cvi {
 namespace {
 
-constexpr const char* kEnvironmentKey = "SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment";
+constexpr const char* kEnvironmentKey =
+    "SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment";
 
 // Closes the key on every way out.
 class OpenKey {
@@ -37,7 +38,8 @@ bool GetSysEnvVar(Registry& registry, const std::string& name, std::string& valu
   std::uint8_t probe[4] = {0, 0, 0, 0};
   std::uint32_t size = 0;
   long status = registry.QueryValue(key.get(), name, &type, probe, &size);
-  if (status != Registry::kSuccess && status != Registry::kMoreData) return false;
+  if (status != Registry::kSuccess && status != Registry::kMoreData)
+    return false;
 
   // One byte more than stated, never filled, so that a value of size 0 needs no special buffer.
   std::vector<std::uint8_t> data(static_cast<std::size_t>(size) + 1, 0);

@@ -106,7 +106,11 @@ const ControlDesign kLaunchFullControls[] = {
 // clang-format on
 
 template <std::size_t N>
-constexpr FormDesign Make(Form form, const char* caption, int width, int height, bool minimizeBox,
+constexpr FormDesign Make(Form form,
+                          const char* caption,
+                          int width,
+                          int height,
+                          bool minimizeBox,
                           const ControlDesign (&controls)[N]) {
   return FormDesign{form, caption, width, height, minimizeBox, controls, N};
 }
@@ -126,32 +130,31 @@ const FormDesign& DesignOf(Form form) {
 const ControlDesign* FindControl(Form form, Ctl ctl) {
   const FormDesign& design = DesignOf(form);
   for (std::size_t i = 0; i < design.count; ++i) {
-    if (design.controls[i].name == ctl) return &design.controls[i];
+    if (design.controls[i].name == ctl)
+      return &design.controls[i];
   }
   return nullptr;
 }
 
 const char* NameOf(Form form) {
   switch (form) {
-    case Form::frmInstall: return "frmInstall";
-    case Form::frmLaunch: return "frmLaunch";
-    case Form::frmLaunchFull: return "frmLaunchFull";
+    case Form::frmInstall:
+      return "frmInstall";
+    case Form::frmLaunch:
+      return "frmLaunch";
+    case Form::frmLaunchFull:
+      return "frmLaunchFull";
   }
   return "?";
 }
 
 const char* NameOf(Ctl ctl) {
   switch (ctl) {
-#define CVI_NAME(n) \
-  case Ctl::n: return #n;
-    CVI_NAME(None) CVI_NAME(frameShortcuts) CVI_NAME(optBoth) CVI_NAME(optNone)
-    CVI_NAME(optStartMenu) CVI_NAME(optDesktop) CVI_NAME(txtInstallPath) CVI_NAME(cmdChange)
-    CVI_NAME(cmdInstall) CVI_NAME(cmdCancel) CVI_NAME(lblTitle) CVI_NAME(Label6)
-    CVI_NAME(lblDownLoadError) CVI_NAME(lblPathError) CVI_NAME(Label8) CVI_NAME(lblSize)
-    CVI_NAME(lblBytesDownloaded) CVI_NAME(lblInProcess) CVI_NAME(lblDLcomplete) CVI_NAME(Label4)
-    CVI_NAME(lblByte) CVI_NAME(Label2) CVI_NAME(lblInfo) CVI_NAME(Image1) CVI_NAME(cmdExit)
-    CVI_NAME(cmdLaunch) CVI_NAME(lblVersion) CVI_NAME(Label1) CVI_NAME(cmdFinish)
-#undef CVI_NAME
+#define CVI_CONTROL_CASE(name, id) \
+  case Ctl::name:                  \
+    return #name;
+    CVI_CONTROLS(CVI_CONTROL_CASE)
+#undef CVI_CONTROL_CASE
   }
   return "?";
 }

@@ -9,40 +9,44 @@ namespace cvi {
 enum class Form { frmInstall, frmLaunch, frmLaunchFull };
 constexpr int kFormCount = 3;
 
-// Every control by name. The value is its stable control ID, unique within its window; a name used
-// in several windows (Image1, lblVersion, Label1) keeps one ID.
+// Every control by name, with its stable control ID, unique within its window; a name used in
+// several windows (Image1, lblVersion, Label1) keeps one ID. One list makes both the enum and the
+// names, so they cannot drift apart.
+#define CVI_CONTROLS(X)      \
+  X(None, 0)                 \
+  X(frameShortcuts, 101)     \
+  X(optBoth, 102)            \
+  X(optNone, 103)            \
+  X(optStartMenu, 104)       \
+  X(optDesktop, 105)         \
+  X(txtInstallPath, 106)     \
+  X(cmdChange, 107)          \
+  X(cmdInstall, 108)         \
+  X(cmdCancel, 109)          \
+  X(lblTitle, 110)           \
+  X(Label6, 111)             \
+  X(lblDownLoadError, 112)   \
+  X(lblPathError, 113)       \
+  X(Label8, 114)             \
+  X(lblSize, 115)            \
+  X(lblBytesDownloaded, 116) \
+  X(lblInProcess, 117)       \
+  X(lblDLcomplete, 118)      \
+  X(Label4, 119)             \
+  X(lblByte, 120)            \
+  X(Label2, 121)             \
+  X(lblInfo, 122)            \
+  X(Image1, 123)             \
+  X(cmdExit, 131)            \
+  X(cmdLaunch, 132)          \
+  X(lblVersion, 133)         \
+  X(Label1, 134)             \
+  X(cmdFinish, 135)
+
 enum class Ctl : int {
-  None = 0,
-  // frmInstall
-  frameShortcuts = 101,
-  optBoth = 102,
-  optNone = 103,
-  optStartMenu = 104,
-  optDesktop = 105,
-  txtInstallPath = 106,
-  cmdChange = 107,
-  cmdInstall = 108,
-  cmdCancel = 109,
-  lblTitle = 110,
-  Label6 = 111,
-  lblDownLoadError = 112,
-  lblPathError = 113,
-  Label8 = 114,
-  lblSize = 115,
-  lblBytesDownloaded = 116,
-  lblInProcess = 117,
-  lblDLcomplete = 118,
-  Label4 = 119,
-  lblByte = 120,
-  Label2 = 121,
-  lblInfo = 122,
-  Image1 = 123,
-  // frmLaunch and frmLaunchFull
-  cmdExit = 131,
-  cmdLaunch = 132,
-  lblVersion = 133,
-  Label1 = 134,
-  cmdFinish = 135,
+#define CVI_CONTROL_ENUM(name, id) name = id,
+  CVI_CONTROLS(CVI_CONTROL_ENUM)
+#undef CVI_CONTROL_ENUM
 };
 
 enum class ControlKind { Frame, OptionButton, TextBox, CommandButton, Label, Image };

@@ -7,7 +7,8 @@ namespace cvi {
 
 void Forms::Load(Form form) {
   Slot& s = slot(form);
-  if (s.loaded) return;
+  if (s.loaded)
+    return;
   const FormDesign& design = DesignOf(form);
   s.controls.assign(design.count, ControlState{});
   for (std::size_t i = 0; i < design.count; ++i) {
@@ -28,23 +29,28 @@ void Forms::Load(Form form) {
 void Forms::Show(Form form) {
   Load(form);
   Slot& s = slot(form);
-  if (s.shown) return;
+  if (s.shown)
+    return;
   s.shown = true;
   view_.Show(form, true);
 }
 
 void Forms::Hide(Form form) {
   Slot& s = slot(form);
-  if (!s.loaded || !s.shown) return;
+  if (!s.loaded || !s.shown)
+    return;
   s.shown = false;
   view_.Show(form, false);
 }
 
 bool Forms::Unload(Form form) {
-  if (!slot(form).loaded) return true;
-  if (events_ && events_->Unload(form)) return false;
+  if (!slot(form).loaded)
+    return true;
+  if (events_ && events_->Unload(form))
+    return false;
   // The handler may itself have unloaded the window.
-  if (slot(form).loaded) Destroy(form);
+  if (slot(form).loaded)
+    Destroy(form);
   return true;
 }
 
@@ -64,7 +70,8 @@ ControlState& Forms::state(Form form, Ctl ctl) {
   Load(form);
   const FormDesign& design = DesignOf(form);
   for (std::size_t i = 0; i < design.count; ++i) {
-    if (design.controls[i].name == ctl) return slot(form).controls[i];
+    if (design.controls[i].name == ctl)
+      return slot(form).controls[i];
   }
   // A name the window does not have is a programming error; it changes nothing visible.
   unknown_ = ControlState{};
@@ -77,7 +84,8 @@ const std::string& Forms::Caption(Form form, Ctl ctl) {
 
 void Forms::SetCaption(Form form, Ctl ctl, const std::string& caption) {
   ControlState& c = state(form, ctl);
-  if (c.caption == caption) return;
+  if (c.caption == caption)
+    return;
   c.caption = caption;
   view_.Update(form, ctl, Property::Caption, c);
 }
@@ -88,7 +96,8 @@ bool Forms::Visible(Form form, Ctl ctl) {
 
 void Forms::SetVisible(Form form, Ctl ctl, bool visible) {
   ControlState& c = state(form, ctl);
-  if (c.visible == visible) return;
+  if (c.visible == visible)
+    return;
   c.visible = visible;
   view_.Update(form, ctl, Property::Visible, c);
 }
@@ -99,7 +108,8 @@ bool Forms::Enabled(Form form, Ctl ctl) {
 
 void Forms::SetEnabled(Form form, Ctl ctl, bool enabled) {
   ControlState& c = state(form, ctl);
-  if (c.enabled == enabled) return;
+  if (c.enabled == enabled)
+    return;
   c.enabled = enabled;
   view_.Update(form, ctl, Property::Enabled, c);
 }
@@ -110,7 +120,8 @@ bool Forms::Checked(Form form, Ctl ctl) {
 
 void Forms::SetChecked(Form form, Ctl ctl, bool checked) {
   ControlState& c = state(form, ctl);
-  if (c.checked == checked) return;
+  if (c.checked == checked)
+    return;
   c.checked = checked;
   view_.Update(form, ctl, Property::Checked, c);
 }
@@ -131,7 +142,8 @@ double Forms::FontSize(Form form, Ctl ctl) {
 
 void Forms::SetFontSize(Form form, Ctl ctl, double points) {
   ControlState& c = state(form, ctl);
-  if (c.fontSize == points) return;
+  if (c.fontSize == points)
+    return;
   c.fontSize = points;
   view_.Update(form, ctl, Property::FontSize, c);
 }
@@ -140,11 +152,14 @@ namespace {
 
 // Whether a control, and the frame that holds it, can act on input now.
 bool Usable(const FormDesign& design, const std::vector<ControlState>& controls, std::size_t i) {
-  if (!controls[i].visible || !controls[i].enabled) return false;
+  if (!controls[i].visible || !controls[i].enabled)
+    return false;
   Ctl container = design.controls[i].container;
-  if (container == Ctl::None) return true;
+  if (container == Ctl::None)
+    return true;
   for (std::size_t j = 0; j < design.count; ++j) {
-    if (design.controls[j].name == container) return controls[j].visible && controls[j].enabled;
+    if (design.controls[j].name == container)
+      return controls[j].visible && controls[j].enabled;
   }
   return true;
 }
@@ -153,12 +168,14 @@ bool Usable(const FormDesign& design, const std::vector<ControlState>& controls,
 
 void Forms::UserClick(Form form, Ctl ctl) {
   const Slot& s = slot(form);
-  if (!s.loaded || !events_) return;
+  if (!s.loaded || !events_)
+    return;
   // The platform may report clicks on disabled or hidden buttons; the user cannot make them.
   const FormDesign& design = DesignOf(form);
   for (std::size_t i = 0; i < design.count; ++i) {
     if (design.controls[i].name == ctl) {
-      if (Usable(design, s.controls, i)) events_->Click(form, ctl);
+      if (Usable(design, s.controls, i))
+        events_->Click(form, ctl);
       return;
     }
   }
@@ -169,7 +186,8 @@ void Forms::UserClose(Form form) {
 }
 
 void Forms::UserEdited(Form form, Ctl ctl, const std::string& text) {
-  if (!slot(form).loaded) return;
+  if (!slot(form).loaded)
+    return;
   state(form, ctl).caption = text;
 }
 
@@ -183,20 +201,24 @@ Ctl Forms::NextInTabOrder(Form form, Ctl from, bool backwards) {
       order.push_back(&design.controls[i]);
     }
   }
-  if (order.empty()) return Ctl::None;
+  if (order.empty())
+    return Ctl::None;
   std::sort(order.begin(), order.end(), [](const ControlDesign* a, const ControlDesign* b) {
     return a->tabIndex < b->tabIndex;
   });
   const ControlDesign* current = from == Ctl::None ? nullptr : FindControl(form, from);
-  if (!current) return backwards ? order.back()->name : order.front()->name;
+  if (!current)
+    return backwards ? order.back()->name : order.front()->name;
   if (!backwards) {
     for (const ControlDesign* d : order) {
-      if (d->tabIndex > current->tabIndex) return d->name;
+      if (d->tabIndex > current->tabIndex)
+        return d->name;
     }
     return order.front()->name;
   }
   for (auto it = order.rbegin(); it != order.rend(); ++it) {
-    if ((*it)->tabIndex < current->tabIndex) return (*it)->name;
+    if ((*it)->tabIndex < current->tabIndex)
+      return (*it)->name;
   }
   return order.back()->name;
 }

@@ -55,21 +55,25 @@ class FakeFileSystem : public FileSystem {
   std::string FindEntry(const std::string& path, EntryKind kind) override {
     lookups.push_back(path);
     auto it = entries.find(Key(path));
-    if (it == entries.end()) return "";
+    if (it == entries.end())
+      return "";
     const Entry& e = it->second;
     // Folders are found in folder mode whatever their attributes; files only when ordinary.
-    if (e.folder) return kind == EntryKind::FolderOrFile ? e.name : "";
+    if (e.folder)
+      return kind == EntryKind::FolderOrFile ? e.name : "";
     return e.hidden ? "" : e.name;
   }
   bool CreateFolder(const std::string& path) override {
     created.push_back(path);
-    if (failCreate.count(Key(path)) || Exists(path) || !Exists(Parent(path))) return false;
+    if (failCreate.count(Key(path)) || Exists(path) || !Exists(Parent(path)))
+      return false;
     AddFolder(path);
     return true;
   }
   bool DeleteFile(const std::string& path) override {
     auto it = entries.find(Key(path));
-    if (it == entries.end() || it->second.folder) return false;
+    if (it == entries.end() || it->second.folder)
+      return false;
     entries.erase(it);
     return true;
   }
@@ -81,14 +85,17 @@ class FakeFileSystem : public FileSystem {
   }
 
   static std::string Key(std::string path) {
-    for (char& c : path) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    for (char& c : path)
+      c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     // Windows folds repeated separators.
     std::string folded;
     for (char c : path) {
-      if (c == '\\' && !folded.empty() && folded.back() == '\\') continue;
+      if (c == '\\' && !folded.empty() && folded.back() == '\\')
+        continue;
       folded += c;
     }
-    if (folded.size() > 3 && folded.back() == '\\') folded.pop_back();
+    if (folded.size() > 3 && folded.back() == '\\')
+      folded.pop_back();
     return folded;
   }
   static std::string Parent(const std::string& path) {
@@ -118,7 +125,8 @@ class FakeOutputFile : public OutputFile {
   FakeOutputFile(FakeFileSystem& fs, std::string key) : fs_(fs), key_(std::move(key)) {}
   bool Write(const char* data, std::size_t size) override {
     auto it = fs_.entries.find(key_);
-    if (it == fs_.entries.end()) return false;
+    if (it == fs_.entries.end())
+      return false;
     it->second.data.append(data, size);
     return true;
   }
@@ -129,7 +137,8 @@ class FakeOutputFile : public OutputFile {
 };
 
 inline std::unique_ptr<OutputFile> FakeFileSystem::CreateOutputFile(const std::string& path) {
-  if (failOpen.count(Key(path))) return nullptr;
+  if (failOpen.count(Key(path)))
+    return nullptr;
   AddFile(path);
   return std::make_unique<FakeOutputFile>(*this, Key(path));
 }
@@ -151,23 +160,32 @@ class FakeRegistry : public Registry {
   void Set(const std::string& name, std::uint32_t type, const std::string& data) {
     values[FakeFileSystem::Key(name)] = Value{type, data};
   }
-  long OpenKey(Key root, const std::string& subKey, std::uint32_t, std::uint32_t access,
+  long OpenKey(Key root,
+               const std::string& subKey,
+               std::uint32_t,
+               std::uint32_t access,
                Key* result) override {
     lastRoot = root;
     lastSubKey = subKey;
     lastAccess = access;
-    if (openStatus != kSuccess) return openStatus;
+    if (openStatus != kSuccess)
+      return openStatus;
     ++openKeys;
     *result = 0x1234;
     return kSuccess;
   }
-  long QueryValue(Key, const std::string& name, std::uint32_t* type, std::uint8_t* data,
+  long QueryValue(Key,
+                  const std::string& name,
+                  std::uint32_t* type,
+                  std::uint8_t* data,
                   std::uint32_t* size) override {
     ++queries;
     auto it = values.find(FakeFileSystem::Key(name));
-    if (it == values.end()) return kFileNotFound;
+    if (it == values.end())
+      return kFileNotFound;
     const Value& v = it->second;
-    if (type) *type = v.type;
+    if (type)
+      *type = v.type;
     std::uint32_t capacity = *size;
     *size = static_cast<std::uint32_t>(v.data.size());
     long status = kSuccess;
@@ -176,7 +194,8 @@ class FakeRegistry : public Registry {
     } else if (data) {
       std::memcpy(data, v.data.data(), v.data.size());
     }
-    if (queries == 1 && afterProbe) afterProbe();
+    if (queries == 1 && afterProbe)
+      afterProbe();
     return status;
   }
   long CloseKey(Key) override {
@@ -198,8 +217,10 @@ class FakeMessageBoxes : public MessageBoxes {
   };
   int Show(const std::string& text, const std::string& title, std::uint32_t style) override {
     shown.push_back({text, title, style});
-    if (onShow) onShow();
-    if (answers.empty()) return mb::kAnswerOk;
+    if (onShow)
+      onShow();
+    if (answers.empty())
+      return mb::kAnswerOk;
     int a = answers.front();
     answers.pop_front();
     return a;
@@ -222,11 +243,13 @@ class ScriptedEvents : public EventPump {
   void WaitMilliseconds(std::int32_t ms) override {
     ++waits;
     // A loop that never ends would hang the test run; fail it instead.
-    if (now > limitMs) throw std::runtime_error("virtual clock ran past its limit");
+    if (now > limitMs)
+      throw std::runtime_error("virtual clock ran past its limit");
     waitLengths.push_back(ms);
     const long end = now + ms;
     Dispatch(end);
-    if (now < end) now = end;
+    if (now < end)
+      now = end;
   }
   void DoEvents() override {
     ++yields;
@@ -256,7 +279,8 @@ class ScriptedEvents : public EventPump {
       const long atMs = s.atMs;
       Action a = std::move(script[i].action);
       script.erase(script.begin() + static_cast<long>(i));
-      if (atMs > now) now = atMs;
+      if (atMs > now)
+        now = atMs;
       a();
       i = 0;
     }
@@ -307,7 +331,8 @@ class FakeInternet : public Internet {
     this->agent = agent;
     openAccess = accessType;
     openFlags = flags;
-    if (!sessionOpens) return 0;
+    if (!sessionOpens)
+      return 0;
     ++open;
     return 1;
   }
@@ -315,7 +340,8 @@ class FakeInternet : public Internet {
   Handle OpenUrl(Handle, const std::string& url, std::uint32_t flags) override {
     this->url = url;
     urlFlags = flags;
-    if (!urlOpens) return 0;
+    if (!urlOpens)
+      return 0;
     ++open;
     served = 0;
     return 2;
@@ -323,11 +349,13 @@ class FakeInternet : public Internet {
   int StatusCode(Handle) override { return status; }
   bool Read(Handle, char* buffer, std::uint32_t toRead, std::uint32_t* read) override {
     ++reads;
-    if (failAfter >= 0 && served >= failAfter) return false;
+    if (failAfter >= 0 && served >= failAfter)
+      return false;
     const long long left = length - served;
     const std::uint32_t n =
         static_cast<std::uint32_t>(left < static_cast<long long>(toRead) ? left : toRead);
-    for (std::uint32_t i = 0; i < n && fillData; ++i) buffer[i] = ByteAt(served + i);
+    for (std::uint32_t i = 0; i < n && fillData; ++i)
+      buffer[i] = ByteAt(served + i);
     served += n;
     *read = n;
     return true;

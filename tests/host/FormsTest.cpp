@@ -128,8 +128,8 @@ TEST(Forms, DesignStateAfterLoad) {
   FakeFormView view;
   Forms ui(view);
   const Form f = Form::frmInstall;
-  for (Ctl hidden : {Ctl::lblPathError, Ctl::lblDownLoadError, Ctl::lblInProcess,
-                     Ctl::lblDLcomplete}) {
+  for (Ctl hidden :
+       {Ctl::lblPathError, Ctl::lblDownLoadError, Ctl::lblInProcess, Ctl::lblDLcomplete}) {
     EXPECT_FALSE(ui.Visible(f, hidden)) << NameOf(hidden);
   }
   EXPECT_EQ(ui.Caption(f, Ctl::lblBytesDownloaded), "0");

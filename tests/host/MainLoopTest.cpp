@@ -30,7 +30,8 @@ TEST(MainLoop, WaitsInStepsOf100ms) {
   r.events.At(1000, [&] { r.ui.UserClick(kInstall, Ctl::cmdCancel); });
   r.RunLoop();
   EXPECT_EQ(r.events.waits, 10);
-  for (int length : r.events.waitLengths) EXPECT_EQ(length, 100);
+  for (int length : r.events.waitLengths)
+    EXPECT_EQ(length, 100);
 }
 
 TEST(MainLoop, CancelWhileIdleEndsTheRun) {
@@ -209,15 +210,16 @@ TEST(MainLoop, MissingProductIsReportedAndTheWindowStays) {
   const Row rows[] = {
       {"launch, missing", true, Ctl::cmdLaunch, "Celvarastudio EXE not found: ", nullptr},
       {"finish, missing", false, Ctl::cmdFinish, "Celvarastudio EXE not found:  ", nullptr},
-      {"finish, other letter case", false, Ctl::cmdFinish, "Celvarastudio EXE not found:  ",
-       "CELVARASTUDIO.EXE"},
+      {"finish, other letter case", false, Ctl::cmdFinish,
+       "Celvarastudio EXE not found:  ", "CELVARASTUDIO.EXE"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.name);
     LoopRig r;
     const Form window = row.upgrade ? Form::frmLaunch : Form::frmLaunchFull;
     const std::string folder = "E:\\CS";
-    if (row.exeName) r.files.AddFile(folder + "\\" + row.exeName);
+    if (row.exeName)
+      r.files.AddFile(folder + "\\" + row.exeName);
     r.events.At(50, [&] {
       r.state.InstallPath = folder;
       r.state.UpgradeMode = row.upgrade;

@@ -20,8 +20,7 @@ void ExpectFullInstallDisplay(TestRig& r) {
   EXPECT_DOUBLE_EQ(r.ui.Top(kF, Ctl::cmdInstall), 6285.0 / 15);
   EXPECT_TRUE(r.ui.Visible(kF, Ctl::cmdChange));
   EXPECT_TRUE(r.ui.Visible(kF, Ctl::frameShortcuts));
-  EXPECT_EQ(r.ui.Caption(kF, Ctl::lblSize),
-            "(download is approxiimately 2500000 bytes --- 2.5mb)");
+  EXPECT_EQ(r.ui.Caption(kF, Ctl::lblSize), "(download is approxiimately 2500000 bytes --- 2.5mb)");
   EXPECT_TRUE(r.ui.IsShown(kF));
 }
 
@@ -35,7 +34,8 @@ TEST(Startup, FillsTheFixedTexts) {
   EXPECT_EQ(r.state.DriveTypeNames[6], "RAM disk");
   // The variable is read from the machine-wide environment key, for reading only.
   EXPECT_EQ(r.registry.lastRoot, Registry::kLocalMachine);
-  EXPECT_EQ(r.registry.lastSubKey, "SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment");
+  EXPECT_EQ(r.registry.lastSubKey,
+            "SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Environment");
   EXPECT_EQ(r.registry.lastAccess, Registry::kKeyRead);
 }
 
@@ -93,9 +93,12 @@ TEST(Startup, VariableWithoutUsableProductGivesFullInstallation) {
     SCOPED_TRACE(row.name);
     TestRig r;
     r.registry.Set("CELVARASTUDIO", kRegSz, std::string("D:\\Tools\\Celvara") + '\0');
-    if (row.folderExists) r.files.AddFolder("D:\\Tools\\Celvara");
-    if (row.exeExists) r.files.AddFile("D:\\Tools\\Celvara\\CelvaraStudio.exe", row.exeHidden);
-    if (row.exeIsFolder) r.files.AddFolder("D:\\Tools\\Celvara\\CelvaraStudio.exe");
+    if (row.folderExists)
+      r.files.AddFolder("D:\\Tools\\Celvara");
+    if (row.exeExists)
+      r.files.AddFile("D:\\Tools\\Celvara\\CelvaraStudio.exe", row.exeHidden);
+    if (row.exeIsFolder)
+      r.files.AddFolder("D:\\Tools\\Celvara\\CelvaraStudio.exe");
     Startup(r.in);
     ExpectFullInstallDisplay(r);
     EXPECT_TRUE(r.state.ProductEnvVarFound);
@@ -130,8 +133,8 @@ TEST(Startup, OnlyTheModeFlagAndTheVariableFlagAreRaised) {
   TestRig r;
   Startup(r.in);
   const InstallerState& s = r.state;
-  EXPECT_FALSE(s.CancelRequested || s.QuitRequested || s.LaunchWindowClosed ||
-               s.InstallCompleted || s.LaunchRequested || s.InstallInProgress);
+  EXPECT_FALSE(s.CancelRequested || s.QuitRequested || s.LaunchWindowClosed || s.InstallCompleted ||
+               s.LaunchRequested || s.InstallInProgress);
 }
 
 }  // namespace

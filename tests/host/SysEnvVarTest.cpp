@@ -19,8 +19,8 @@ TEST(SysEnvVar, ValueTypes) {
   const Row rows[] = {
       {"string", kRegSz, std::string("C:\\Apps\\CelvaraStudio") + '\0', "C:\\Apps\\CelvaraStudio"},
       {"empty string", kRegSz, std::string(1, '\0'), ""},
-      {"expandable stays unexpanded", kRegExpandSz, std::string("%SystemDrive%\\CelvaraStudio") + '\0',
-       "%SystemDrive%\\CelvaraStudio"},
+      {"expandable stays unexpanded", kRegExpandSz,
+       std::string("%SystemDrive%\\CelvaraStudio") + '\0', "%SystemDrive%\\CelvaraStudio"},
       {"dword gives its first three bytes", kRegDword, std::string("ABC\0", 4), "ABC"},
       {"embedded NULs are kept", kRegBinary, std::string("a\0b\0", 4), std::string("a\0b", 3)},
       {"no data at all", kRegBinary, "", ""},
@@ -61,9 +61,12 @@ TEST(SysEnvVar, FailuresLeaveTheTextAlone) {
     SCOPED_TRACE(row.name);
     FakeRegistry reg;
     reg.openStatus = row.openStatus;
-    if (row.present) reg.Set("CelvaraStudio", kRegSz, std::string("C:\\A") + '\0');
+    if (row.present)
+      reg.Set("CelvaraStudio", kRegSz, std::string("C:\\A") + '\0');
     if (row.growsAfterProbe) {
-      reg.afterProbe = [&reg] { reg.Set("CelvaraStudio", kRegSz, std::string("C:\\Longer") + '\0'); };
+      reg.afterProbe = [&reg] {
+        reg.Set("CelvaraStudio", kRegSz, std::string("C:\\Longer") + '\0');
+      };
     }
     std::string value = "untouched";
     EXPECT_FALSE(GetSysEnvVar(reg, "CelvaraStudio", value));
