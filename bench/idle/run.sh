@@ -3,19 +3,11 @@
 # against the same measurement of a Wine process that only blocks in a wait, in one run.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
-root=$PWD
 seconds=${IDLE_SECONDS:-10}
 
-arch=$(tests/rig/rig.sh arch)
-preset=windows
-[ "$arch" = 32 ] || preset=windows-x64
-cmake --preset "$preset" >/dev/null
-cmake --build --preset "$preset" --target CVInstall IdleBaseline >/dev/null
-bin=$root/build/$preset
-
-export RIG_DIR=$root/build/bench-rig
-tests/rig/rig.sh up bench >/dev/null 2>&1
-trap 'tests/rig/rig.sh down >/dev/null 2>&1 || true' EXIT
+# shellcheck disable=SC1091
+source bench/rig.sh
+bench_setup CVInstall IdleBaseline
 # shellcheck disable=SC1091
 source "$RIG_DIR/bench/env"
 

@@ -27,9 +27,14 @@ class FakeFormView : public FormView {
   void Show(Form form, bool visible) override {
     log.push_back(std::string(visible ? "show " : "hide ") + NameOf(form));
   }
-  void Update(Form, Ctl, Property, const ControlState&) override { ++updates; }
+  void Update(Form form, Ctl ctl, Property property, const ControlState& state) override {
+    ++updates;
+    if (onUpdate)
+      onUpdate(form, ctl, property, state);
+  }
   std::vector<std::string> log;
   int updates = 0;
+  std::function<void(Form, Ctl, Property, const ControlState&)> onUpdate;
 };
 
 // A case-insensitive file system of folders and files, with hidden and system entries.

@@ -11,50 +11,29 @@ const std::string kEmail = kSupportEmail;
 const std::string kFullUrl = std::string(kDownloadBaseUrl) + "CelvaraStudio_v3.9.exe";
 const std::string kFullPath = "C:\\Apps\\CelvaraStudio\\CelvaraStudio_v3.9.exe";
 
-// Each change to lblDownLoadError, with the mouse pointer at that moment.
-class RecordingView : public FakeFormView {
- public:
-  explicit RecordingView(FakeScreen& screen) : screen_(screen) {}
+// A rig that keeps each change to lblDownLoadError, with the mouse pointer at that moment.
+struct Rig : TestRig {
   struct Change {
     Property property;
     std::string caption;
     bool visible;
     int pointer;
   };
-  void Update(Form form, Ctl ctl, Property property, const ControlState& state) override {
-    if (form == Form::frmInstall && ctl == Ctl::lblDownLoadError) {
-      changes.push_back({property, state.caption, state.visible, screen_.pointer});
-    }
-  }
   std::vector<Change> changes;
 
- private:
-  FakeScreen& screen_;
-};
-
-struct Rig {
   Rig() {
     files.AddFolder("C:\\Apps");
     files.AddFolder("C:\\Apps\\CelvaraStudio");
     state.InstallPath = "C:\\Apps\\CelvaraStudio";
     screen.pointer = 99;  // whatever the pointer was before
+    view.onUpdate = [this](Form form, Ctl ctl, Property property, const ControlState& c) {
+      if (form == Form::frmInstall && ctl == Ctl::lblDownLoadError) {
+        changes.push_back({property, c.caption, c.visible, screen.pointer});
+      }
+    };
   }
   std::string ErrorCaption() { return ui.Caption(Form::frmInstall, Ctl::lblDownLoadError); }
   bool ErrorVisible() { return ui.Visible(Form::frmInstall, Ctl::lblDownLoadError); }
-
-  FakeScreen screen;
-  RecordingView view{screen};
-  Forms ui{view};
-  FakeFileSystem files;
-  FakeRegistry registry;
-  FakeInternet internet;
-  FakeMessageBoxes boxes;
-  ScriptedEvents events;
-  FakeProcesses processes;
-  FakeFolderBrowser browser;
-  Platform os{files, registry, internet, boxes, events, processes, screen, browser};
-  InstallerState state;
-  Installer in{state, ui, os};
 };
 
 struct MessageRow {
@@ -153,28 +132,28 @@ TEST(PackageRequest, EarlierMessageIsHiddenThenClearedBeforeTheTransfer) {
   Rig r;
   r.ui.SetCaption(Form::frmInstall, Ctl::lblDownLoadError, "an earlier failure");
   r.ui.SetVisible(Form::frmInstall, Ctl::lblDownLoadError, true);
-  r.view.changes.clear();
+  r.changes.clear();
   r.internet.length = 5000;
   bool hiddenAndEmpty = false;
   r.events.AtYield(1, [&] { hiddenAndEmpty = !r.ErrorVisible() && r.ErrorCaption().empty(); });
   EXPECT_TRUE(DownloadFullPackage(r.in));
   EXPECT_TRUE(hiddenAndEmpty);
-  ASSERT_EQ(r.view.changes.size(), 2u);
-  EXPECT_EQ(r.view.changes[0].property, Property::Visible);
-  EXPECT_EQ(r.view.changes[1].property, Property::Caption);
+  ASSERT_EQ(r.changes.size(), 2u);
+  EXPECT_EQ(r.changes[0].property, Property::Visible);
+  EXPECT_EQ(r.changes[1].property, Property::Caption);
 }
 
 TEST(PackageRequest, CursorIsRestoredBeforeTheMessageThenCaptionThenVisible) {
   Rig r;
   r.ui.SetCaption(Form::frmInstall, Ctl::lblDownLoadError, "");
-  r.view.changes.clear();
+  r.changes.clear();
   r.internet.sessionOpens = false;
   EXPECT_FALSE(DownloadFullPackage(r.in));
-  ASSERT_EQ(r.view.changes.size(), 2u);
-  EXPECT_EQ(r.view.changes[0].property, Property::Caption);
-  EXPECT_EQ(r.view.changes[0].pointer, 99);
-  EXPECT_EQ(r.view.changes[1].property, Property::Visible);
-  EXPECT_TRUE(r.view.changes[1].visible);
+  ASSERT_EQ(r.changes.size(), 2u);
+  EXPECT_EQ(r.changes[0].property, Property::Caption);
+  EXPECT_EQ(r.changes[0].pointer, 99);
+  EXPECT_EQ(r.changes[1].property, Property::Visible);
+  EXPECT_TRUE(r.changes[1].visible);
   EXPECT_EQ(r.screen.history, (std::vector<int>{11, 99}));
 }
 
