@@ -113,5 +113,28 @@ TEST_F(WaitMillisecondsTest, SleepsInsteadOfSpinning) {
   EXPECT_LT(cpuMs, 100);
 }
 
+// When the timer cannot be had (here its name is taken by an event, so it cannot be created), the
+// wait still lasts about the time asked, keeps dispatching and does not spin.
+TEST_F(WaitMillisecondsTest, WithoutItsTimerStillEndsOnTimeAndDispatches) {
+  win32::KernelHandle squatter(CreateEventA(nullptr, TRUE, FALSE, "CelvaraStudioTimer"));
+  ASSERT_TRUE(squatter.Valid());
+  ASSERT_EQ(CreateWaitableTimerA(nullptr, TRUE, "CelvaraStudioTimer"), nullptr);
+
+  PostMessageA(window_.Get(), kRecordMessage, 0, 0);
+  FILETIME created, exited, kernelBefore, userBefore, kernelAfter, userAfter;
+  ASSERT_TRUE(GetThreadTimes(GetCurrentThread(), &created, &exited, &kernelBefore, &userBefore));
+  const double elapsed = TimedWait(300);
+  ASSERT_TRUE(GetThreadTimes(GetCurrentThread(), &created, &exited, &kernelAfter, &userAfter));
+  auto ticks = [](const FILETIME& time) {
+    return (static_cast<ULONGLONG>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+  };
+  const double cpuMs =
+      (ticks(kernelAfter) - ticks(kernelBefore) + ticks(userAfter) - ticks(userBefore)) / 10000.0;
+  EXPECT_GE(elapsed, 280);
+  EXPECT_LE(elapsed, 800);
+  EXPECT_EQ(1, seen_.recorded);
+  EXPECT_LT(cpuMs, 100);
+}
+
 }  // namespace
 }  // namespace cvi
