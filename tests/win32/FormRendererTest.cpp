@@ -272,6 +272,10 @@ TEST_F(FindEntryTest, FindsWhatEachKindOfLookupAccepts) {
     EXPECT_EQ(files.FindEntry(root_ + "\\" + row.path, row.kind), row.expected) << row.name;
   }
   EXPECT_EQ(files.FindEntry("", EntryKind::FolderOrFile), "");
+  // A path with a NUL (a registry value may carry one) would be read only up to it.
+  const std::string cut = root_ + "\\Plain.TXT" + std::string(1, '\0') + "junk";
+  EXPECT_EQ(files.FindEntry(cut, EntryKind::OrdinaryFile), "");
+  EXPECT_EQ(files.CreateOutputFile(cut), nullptr);
 }
 
 TEST_F(FindEntryTest, OutputFileReplacesAndWritesEveryByte) {

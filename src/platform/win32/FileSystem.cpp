@@ -32,11 +32,17 @@ bool Accepts(DWORD attributes, EntryKind kind) {
   return folder || !hiddenOrSystem;
 }
 
+// The platform would read such a path only up to its first NUL (a registry value may hold one),
+// so it would name some other entry than the one asked for.
+bool Truncated(const std::string& path) {
+  return path.find('\0') != std::string::npos;
+}
+
 }  // namespace
 
 // A path with wildcards would name whichever entry matched first; it names no entry at all here.
 std::string Win32FileSystem::FindEntry(const std::string& path, EntryKind kind) {
-  if (path.empty() || path.find_first_of("*?") != std::string::npos)
+  if (path.empty() || Truncated(path) || path.find_first_of("*?") != std::string::npos)
     return "";
   WIN32_FIND_DATAA found;
   FindHandle find(FindFirstFileA(path.c_str(), &found));
@@ -48,14 +54,16 @@ std::string Win32FileSystem::FindEntry(const std::string& path, EntryKind kind) 
 }
 
 bool Win32FileSystem::CreateFolder(const std::string& path) {
-  return CreateDirectoryA(path.c_str(), nullptr) != FALSE;
+  return !Truncated(path) && CreateDirectoryA(path.c_str(), nullptr) != FALSE;
 }
 
 bool Win32FileSystem::DeleteFile(const std::string& path) {
-  return DeleteFileA(path.c_str()) != FALSE;
+  return !Truncated(path) && DeleteFileA(path.c_str()) != FALSE;
 }
 
 std::unique_ptr<OutputFile> Win32FileSystem::CreateOutputFile(const std::string& path) {
+  if (Truncated(path))
+    return nullptr;
   FileHandle file(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                               CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file)

@@ -510,7 +510,7 @@ LRESULT CALLBACK Win32FormView::FrameProc(HWND hwnd,
                                           WPARAM wParam,
                                           LPARAM lParam,
                                           UINT_PTR,
-                                          DWORD_PTR data) {
+                                          DWORD_PTR data) try {
   auto* window = reinterpret_cast<FormWindow*>(data);
   switch (message) {
     case WM_COMMAND:
@@ -535,6 +535,9 @@ LRESULT CALLBACK Win32FormView::FrameProc(HWND hwnd,
       break;
   }
   return DefSubclassProc(hwnd, message, wParam, lParam);
+} catch (...) {
+  // Nothing may escape into the system's code; an unpainted frame is the worst outcome.
+  return 0;
 }
 
 LRESULT Win32FormView::HandleMessage(FormWindow& window,
@@ -641,10 +644,11 @@ LRESULT Win32FormView::ColourStatic(FormWindow& window, HDC dc, HWND child) {
     return reinterpret_cast<LRESULT>(GetStockObject(WHITE_BRUSH));
   const ControlDesign& d = *control->design;
   if (d.kind == ControlKind::TextBox) {
-    // A disabled path box is shown greyed: it can be read but not edited.
+    // A disabled path box keeps its own background and greys its text: it can be read but not
+    // edited.
     SetTextColor(dc, GetSysColor(COLOR_GRAYTEXT));
-    SetBkColor(dc, GetSysColor(COLOR_BTNFACE));
-    return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
+    SetBkColor(dc, ToColour(d.back));
+    return reinterpret_cast<LRESULT>(Brush(ToColour(d.back)));
   }
   SetTextColor(dc, ToColour(d.fore));
   if (IsTransparentLabel(d)) {
