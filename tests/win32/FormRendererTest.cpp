@@ -261,6 +261,7 @@ TEST_F(FindEntryTest, FindsWhatEachKindOfLookupAccepts) {
       {"missing file", "Missing.txt", EntryKind::OrdinaryFile, ""},
       {"wildcard", "Plain.*", EntryKind::OrdinaryFile, ""},
       {"question mark", "Plain.TX?", EntryKind::FolderOrFile, ""},
+      {"DOS wildcard", "Plain<", EntryKind::FolderOrFile, ""},
       {"folder", "folder", EntryKind::FolderOrFile, "Folder"},
       {"hidden folder", "HiddenFolder", EntryKind::FolderOrFile, "HiddenFolder"},
       {"file among folders", "Plain.TXT", EntryKind::FolderOrFile, "Plain.TXT"},

@@ -40,9 +40,10 @@ bool Truncated(const std::string& path) {
 
 }  // namespace
 
-// A path with wildcards would name whichever entry matched first; it names no entry at all here.
+// A path with wildcards (the DOS ones "<", ">" and a quote among them) would name whichever entry
+// matched first; it names no entry at all here.
 std::string Win32FileSystem::FindEntry(const std::string& path, EntryKind kind) {
-  if (path.empty() || Truncated(path) || path.find_first_of("*?") != std::string::npos)
+  if (path.empty() || Truncated(path) || path.find_first_of("*?<>\"") != std::string::npos)
     return "";
   WIN32_FIND_DATAA found;
   FindHandle find(FindFirstFileA(path.c_str(), &found));
