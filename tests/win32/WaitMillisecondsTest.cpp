@@ -18,6 +18,16 @@ double NowMs() {
   return 1000.0 * static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
+// CPU time of this thread so far, in milliseconds.
+double ThreadCpuMs() {
+  FILETIME created, exited, kernel, user;
+  GetThreadTimes(GetCurrentThread(), &created, &exited, &kernel, &user);
+  auto ticks = [](const FILETIME& time) {
+    return (static_cast<ULONGLONG>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+  };
+  return static_cast<double>(ticks(kernel) + ticks(user)) / 10000.0;
+}
+
 // What the test window saw, reached through its user data.
 struct Seen {
   win32::Win32EventPump* pump = nullptr;
@@ -100,15 +110,9 @@ TEST_F(WaitMillisecondsTest, NestedShortWaitEndsTheLongOne) {
 
 // The thread sleeps in the message wait: a busy loop would burn about the whole wait in CPU time.
 TEST_F(WaitMillisecondsTest, SleepsInsteadOfSpinning) {
-  FILETIME created, exited, kernelBefore, userBefore, kernelAfter, userAfter;
-  ASSERT_TRUE(GetThreadTimes(GetCurrentThread(), &created, &exited, &kernelBefore, &userBefore));
+  const double cpuBefore = ThreadCpuMs();
   const double elapsed = TimedWait(500);
-  ASSERT_TRUE(GetThreadTimes(GetCurrentThread(), &created, &exited, &kernelAfter, &userAfter));
-  auto ticks = [](const FILETIME& time) {
-    return (static_cast<ULONGLONG>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
-  };
-  const double cpuMs =
-      (ticks(kernelAfter) - ticks(kernelBefore) + ticks(userAfter) - ticks(userBefore)) / 10000.0;
+  const double cpuMs = ThreadCpuMs() - cpuBefore;
   EXPECT_GE(elapsed, 450);
   EXPECT_LT(cpuMs, 100);
 }
@@ -121,15 +125,9 @@ TEST_F(WaitMillisecondsTest, WithoutItsTimerStillEndsOnTimeAndDispatches) {
   ASSERT_EQ(CreateWaitableTimerA(nullptr, TRUE, "CelvaraStudioTimer"), nullptr);
 
   PostMessageA(window_.Get(), kRecordMessage, 0, 0);
-  FILETIME created, exited, kernelBefore, userBefore, kernelAfter, userAfter;
-  ASSERT_TRUE(GetThreadTimes(GetCurrentThread(), &created, &exited, &kernelBefore, &userBefore));
+  const double cpuBefore = ThreadCpuMs();
   const double elapsed = TimedWait(300);
-  ASSERT_TRUE(GetThreadTimes(GetCurrentThread(), &created, &exited, &kernelAfter, &userAfter));
-  auto ticks = [](const FILETIME& time) {
-    return (static_cast<ULONGLONG>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
-  };
-  const double cpuMs =
-      (ticks(kernelAfter) - ticks(kernelBefore) + ticks(userAfter) - ticks(userBefore)) / 10000.0;
+  const double cpuMs = ThreadCpuMs() - cpuBefore;
   EXPECT_GE(elapsed, 280);
   EXPECT_LE(elapsed, 800);
   EXPECT_EQ(1, seen_.recorded);
