@@ -1,7 +1,9 @@
 // "Change Drive or Path" in the real installer: the shell's folder dialog driven from outside,
 // then what validation makes of the chosen folder on disk and in frmInstall.
 #include <gtest/gtest.h>
+
 #include <shlobj.h>
+#include "ExpectedTexts.h"
 
 #include <ostream>
 #include <string>
@@ -20,13 +22,8 @@ constexpr int kDialogTitleStatic = 14146;
 constexpr int kDialogStatusLine = 14147;
 constexpr const char* kRoot = "C:\\TargetE2E";
 
-const std::string kBox1 =
-    "'CelvaraStudio' appears to already be installed there.\r\rThis will be an Upgrade-only "
-    "installation.\r\rIs this OK?\r\rClick NO for another option.";
-const std::string kBox2 =
-    "Click 'OK' to overwrite current installation and do a re-install.\r\r(existing CHARTS you "
-    "have created will be retained; however, you will have to reset your 'defaults' for "
-    "location, lat/long, etc.)";
+const std::string& kBox1 = expected::kBox1;
+const std::string& kBox2 = expected::kBox2;
 
 // Memory in another process holding a text, released when it goes out of scope.
 class RemoteText {

@@ -1,6 +1,8 @@
 // Path validation: the decision rows, the drive types, the product-folder rule and the questions.
 #include <gtest/gtest.h>
 
+#include "ExpectedTexts.h"
+
 #include <functional>
 #include <ostream>
 #include <string>
@@ -15,13 +17,8 @@ namespace {
 
 constexpr Form kF = Form::frmInstall;
 
-const std::string kBox1 =
-    "'CelvaraStudio' appears to already be installed there.\r\rThis will be an Upgrade-only "
-    "installation.\r\rIs this OK?\r\rClick NO for another option.";
-const std::string kBox2 =
-    "Click 'OK' to overwrite current installation and do a re-install.\r\r(existing CHARTS you "
-    "have created will be retained; however, you will have to reset your 'defaults' for "
-    "location, lat/long, etc.)";
+const std::string& kBox1 = expected::kBox1;
+const std::string& kBox2 = expected::kBox2;
 const std::string kNotCreated =
     "Unable to create 'CelvaraStudio' subdirectory. Make sure you have 'write' priveleges on the "
     "disk drive.";
