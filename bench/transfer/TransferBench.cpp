@@ -100,7 +100,8 @@ class WindowTransfer {
   explicit WindowTransfer(Variant variant = Full)
       : variant_(variant),
         forms_(variant == Full ? static_cast<FormView&>(view_) : nullView_),
-        os_{files_, registry_, internet_, boxes_, Pump(variant), processes_, screen_, browser_} {
+        os_{files_,   registry_, internet_, boxes_,     Pump(variant), processes_,
+            screen_, browser_,  windows_,  clipboard_, keyboard_} {
     view_.Attach(forms_);
     forms_.SetEvents(&handlers_);
     forms_.Show(Form::frmInstall);
@@ -133,6 +134,9 @@ class WindowTransfer {
   NullPump nullPump_;
   Win32Processes processes_;
   Win32FolderBrowser browser_;
+  Win32Windows windows_;
+  Win32Clipboard clipboard_;
+  Win32Keyboard keyboard_;
   Platform os_;
   Installer in_{state_, forms_, os_};
   InstallerEvents handlers_{in_};

@@ -138,6 +138,47 @@ class FolderBrowser {
   virtual std::string BrowseForFolder(const std::string& title, const std::string& startFolder) = 0;
 };
 
+// The desktop's top-level windows, of any program, for driving another program's dialog.
+class Windows {
+ public:
+  using Handle = std::uintptr_t;  // 0 means none
+  virtual ~Windows() = default;
+  // The first top-level window in stacking order (FindWindowA with no class and no title).
+  virtual Handle First() = 0;
+  // The next top-level window below `window` (GetWindow with GW_HWNDNEXT), 0 after the last.
+  virtual Handle Next(Handle window) = 0;
+  // GetWindowTextLengthA: the title's length in ANSI characters.
+  virtual int TitleLength(Handle window) = 0;
+  // GetWindowTextA into `buffer` of `size` characters; the number of characters copied.
+  virtual int Title(Handle window, char* buffer, int size) = 0;
+  // FindWindowA with no class name and this exact title; 0 when there is none.
+  virtual Handle FindExact(const std::string& title) = 0;
+  // SetForegroundWindow; the answer is the platform's and may be ignored.
+  virtual bool BringToFront(Handle window) = 0;
+  // GetForegroundWindow.
+  virtual Handle Foreground() = 0;
+};
+
+// The clipboard's text.
+class Clipboard {
+ public:
+  virtual ~Clipboard() = default;
+  // Empties the clipboard of every format.
+  virtual bool Clear() = 0;
+  // Replaces the clipboard's content by `text`.
+  virtual bool SetText(const std::string& text) = 0;
+  // False when the clipboard holds no text (or cannot be read).
+  virtual bool GetText(std::string* text) = 0;
+};
+
+// Simulated keystrokes to the foreground window, in the notation "^(v)" (Ctrl+V), "%(u)" (Alt+U),
+// "\r" (Enter). The call returns once the foreground window's thread has taken them in.
+class Keyboard {
+ public:
+  virtual ~Keyboard() = default;
+  virtual bool Send(const std::string& keys) = 0;
+};
+
 // Everything the logic may touch outside itself.
 struct Platform {
   FileSystem& files;
@@ -148,6 +189,9 @@ struct Platform {
   Processes& processes;
   Screen& screen;
   FolderBrowser& folderBrowser;
+  Windows& windows;
+  Clipboard& clipboard;
+  Keyboard& keyboard;
 };
 
 }  // namespace cvi

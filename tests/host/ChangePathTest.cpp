@@ -102,7 +102,8 @@ TEST(ChangePath, ChoiceIsDroppedWhenTheRunMovedOnWhileTheDialogWasOpen) {
     r.state.InstallPath = "C:\\Done\\CelvaraStudio";
     ActingFolderBrowser browser;
     browser.whileOpen = [&] { event(r.state); };
-    Platform os{r.files, r.registry, r.internet, r.boxes, r.events, r.processes, r.screen, browser};
+    Platform os{r.files,  r.registry, r.internet, r.boxes,     r.events,  r.processes,
+                r.screen, browser,    r.windows,  r.clipboard, r.keyboard};
     Installer in{r.state, r.ui, os};
     cmdChange_Click(in);
     EXPECT_EQ(r.state.InstallPath, "C:\\Done\\CelvaraStudio");

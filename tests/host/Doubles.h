@@ -1,6 +1,7 @@
 // Small stand-ins for the platform, so that the logic runs on the host exactly as on Windows.
 #pragma once
 
+#include <algorithm>
 #include <cstring>
 #include <deque>
 #include <functional>
@@ -297,6 +298,8 @@ class FakeProcesses : public Processes {
  public:
   bool Start(const std::string& program, const std::string& commandLine, int style) override {
     started.push_back({program, commandLine, style});
+    if (startSucceeds && onStart)
+      onStart();
     return startSucceeds;
   }
   std::string ExecutableName() override { return "CVInstall"; }
@@ -306,6 +309,7 @@ class FakeProcesses : public Processes {
   };
   std::vector<Started> started;
   bool startSucceeds = true;
+  std::function<void()> onStart;
 };
 
 class FakeScreen : public Screen {
@@ -386,6 +390,126 @@ class FakeInternet : public Internet {
   long long reads = 0;
 };
 
+// A desktop of top-level windows in stacking order (front first), with a foreground window.
+class FakeWindows : public Windows {
+ public:
+  struct Window {
+    Handle handle;
+    std::string title;
+  };
+  // Opens a window on top of the others and gives it the foreground.
+  Handle Open(const std::string& title) {
+    const Handle h = nextHandle++;
+    desktop.insert(desktop.begin(), {h, title});
+    foreground = h;
+    return h;
+  }
+  void Close(Handle h) {
+    for (auto it = desktop.begin(); it != desktop.end(); ++it) {
+      if (it->handle == h) {
+        desktop.erase(it);
+        break;
+      }
+    }
+    if (foreground == h)
+      foreground = desktop.empty() ? 0 : desktop.front().handle;
+  }
+  const Window* Find(Handle h) const {
+    for (const Window& w : desktop)
+      if (w.handle == h)
+        return &w;
+    return nullptr;
+  }
+
+  Handle First() override { return desktop.empty() ? 0 : desktop.front().handle; }
+  Handle Next(Handle h) override {
+    for (std::size_t i = 0; i + 1 < desktop.size(); ++i)
+      if (desktop[i].handle == h)
+        return desktop[i + 1].handle;
+    return 0;
+  }
+  int TitleLength(Handle h) override {
+    const Window* w = Find(h);
+    return w ? static_cast<int>(w->title.size()) : 0;
+  }
+  int Title(Handle h, char* buffer, int size) override {
+    const Window* w = Find(h);
+    if (!w || size <= 0)
+      return 0;
+    const int n = std::min(static_cast<int>(w->title.size()), size - 1);
+    std::memcpy(buffer, w->title.data(), static_cast<std::size_t>(n));
+    buffer[n] = '\0';
+    return n;
+  }
+  Handle FindExact(const std::string& title) override {
+    ++exactSearches;
+    for (const Window& w : desktop)
+      if (w.title == title)
+        return w.handle;
+    return 0;
+  }
+  bool BringToFront(Handle h) override {
+    fronted.push_back(h);
+    if (!Find(h) || refuseFront.count(h))
+      return false;
+    foreground = h;
+    return true;
+  }
+  Handle Foreground() override { return foreground; }
+
+  std::vector<Window> desktop;
+  Handle foreground = 0;
+  Handle nextHandle = 0x100;
+  std::set<Handle> refuseFront;  // windows that SetForegroundWindow cannot bring up
+  std::vector<Handle> fronted;
+  int exactSearches = 0;
+};
+
+class FakeClipboard : public Clipboard {
+ public:
+  bool Clear() override {
+    log.push_back("clear");
+    hasText = false;
+    text.clear();
+    return true;
+  }
+  bool SetText(const std::string& t) override {
+    log.push_back("set " + t);
+    hasText = true;
+    text = t;
+    return true;
+  }
+  bool GetText(std::string* t) override {
+    if (hasText)
+      *t = text;
+    return hasText;
+  }
+  bool hasText = false;
+  std::string text;
+  std::vector<std::string> log;
+};
+
+// Keystrokes go to the foreground window of the fake desktop.
+class FakeKeyboard : public Keyboard {
+ public:
+  explicit FakeKeyboard(FakeWindows& windows) : windows_(windows) {}
+  bool Send(const std::string& keys) override {
+    sent.push_back({keys, windows_.foreground});
+    if (onSend)
+      onSend(keys, windows_.foreground);
+    return true;
+  }
+  struct Sent {
+    std::string keys;
+    Windows::Handle to;
+  };
+  std::vector<Sent> sent;
+  std::function<void(const std::string&, Windows::Handle)> onSend;
+
+ private:
+  FakeWindows& windows_;
+};
+
 // All doubles, wired into an Installer.
 struct TestRig {
   FakeFormView view;
@@ -398,7 +522,11 @@ struct TestRig {
   FakeProcesses processes;
   FakeScreen screen;
   FakeFolderBrowser browser;
-  Platform os{files, registry, internet, boxes, events, processes, screen, browser};
+  FakeWindows windows;
+  FakeClipboard clipboard;
+  FakeKeyboard keyboard{windows};
+  Platform os{files,  registry, internet, boxes,     events,  processes,
+              screen, browser,  windows,  clipboard, keyboard};
   InstallerState state;
   Installer in{state, ui, os};
 };

@@ -231,7 +231,8 @@ struct HugeRun {
 HugeRun FetchHugeBody(long long length) {
   TestRig r;
   CountingFileSystem files;
-  Platform os{files, r.registry, r.internet, r.boxes, r.events, r.processes, r.screen, r.browser};
+  Platform os{files,    r.registry, r.internet, r.boxes,     r.events,  r.processes,
+              r.screen, r.browser,  r.windows,  r.clipboard, r.keyboard};
   Installer in{r.state, r.ui, os};
   r.internet.length = length;
   r.internet.fillData = false;

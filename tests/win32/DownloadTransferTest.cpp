@@ -124,7 +124,11 @@ class DownloadTransfer : public testing::Test {
   Win32EventPump events_{&view_};
   Win32Processes processes_;
   Win32FolderBrowser browser_;
-  Platform os_{files_, registry_, internet_, boxes_, events_, processes_, screen_, browser_};
+  Win32Windows windows_;
+  Win32Clipboard clipboard_;
+  Win32Keyboard keyboard_;
+  Platform os_{files_,  registry_, internet_, boxes_,     events_,  processes_,
+               screen_, browser_,  windows_,  clipboard_, keyboard_};
   Installer in_{state_, forms_, os_};
   InstallerEvents handlers_{in_};
   HWND form_ = nullptr;
@@ -185,7 +189,8 @@ TEST_F(DownloadTransfer, ResetMidBodyIsAReadError) {
 // the body then falls short of its announced length. Either way the transfer is a read failure.
 TEST_F(DownloadTransfer, StalledServerEndsAsAReadError) {
   Win32Internet impatient(kStallTimeoutMs);
-  Platform os{files_, registry_, impatient, boxes_, events_, processes_, screen_, browser_};
+  Platform os{files_,  registry_, impatient, boxes_,     events_,  processes_,
+              screen_, browser_,  windows_,  clipboard_, keyboard_};
   Installer in{state_, forms_, os};
   const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(DownloadFile(in, ServerUrl("stall/6/2000000"), path_, 1000),

@@ -104,6 +104,32 @@ class Win32FolderBrowser : public FolderBrowser {
   std::string BrowseForFolder(const std::string& title, const std::string& startFolder) override;
 };
 
+// Other programs' top-level windows (Windows.cpp).
+class Win32Windows : public Windows {
+ public:
+  Handle First() override;
+  Handle Next(Handle window) override;
+  int TitleLength(Handle window) override;
+  int Title(Handle window, char* buffer, int size) override;
+  Handle FindExact(const std::string& title) override;
+  bool BringToFront(Handle window) override;
+  Handle Foreground() override;
+};
+
+// The clipboard's text in the ANSI code page (Clipboard.cpp).
+class Win32Clipboard : public Clipboard {
+ public:
+  bool Clear() override;
+  bool SetText(const std::string& text) override;
+  bool GetText(std::string* text) override;
+};
+
+// Keystrokes through SendInput, followed until the foreground thread has taken them (Keyboard.cpp).
+class Win32Keyboard : public Keyboard {
+ public:
+  bool Send(const std::string& keys) override;
+};
+
 // The HTTP client over WinINet (WinInet.cpp).
 class Win32Internet : public Internet {
  public:

@@ -50,8 +50,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   Win32EventPump events(&view);
   Win32Processes processes;
   Win32FolderBrowser folderBrowser;
-  cvi::Platform platform{files,  registry,  internet, messageBoxes,
-                         events, processes, screen,   folderBrowser};
+  Win32Windows windows;
+  Win32Clipboard clipboard;
+  Win32Keyboard keyboard;
+  cvi::Platform platform{files,  registry,  internet,      messageBoxes, events,  processes,
+                         screen, folderBrowser, windows, clipboard,    keyboard};
 
   cvi::Installer installer{installerState, forms, platform};
   cvi::InstallerEvents handlers(installer);

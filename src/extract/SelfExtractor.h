@@ -1,0 +1,21 @@
+// Unpacks a downloaded package by driving its self-extractor's dialog from outside.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "core/Installer.h"
+
+namespace cvi {
+
+constexpr const char* kSelfExtractorTitlePart = "WinZip Self-Extractor -";
+constexpr const char* kSelfExtractorMessageTitle = "WinZip Self-Extractor";
+
+// Starts the package, pastes the target folder into its dialog, unzips, dismisses the completion
+// window and closes the dialog. True (-1) when the package's log file arrived in InstallPath;
+// otherwise a message box has said why and the result is False (0).
+std::int16_t RunSelfExtractor(Installer& in,
+                              const std::string& PackagePath,
+                              const std::string& ExtractTargetDir);
+
+}  // namespace cvi
