@@ -100,7 +100,7 @@ class WindowTransfer {
   explicit WindowTransfer(Variant variant = Full)
       : variant_(variant),
         forms_(variant == Full ? static_cast<FormView&>(view_) : nullView_),
-        os_{files_,   registry_, internet_, boxes_,     Pump(variant), processes_,
+        os_{files_,  registry_, internet_, boxes_,     Pump(variant), processes_,
             screen_, browser_,  windows_,  clipboard_, keyboard_} {
     view_.Attach(forms_);
     forms_.SetEvents(&handlers_);

@@ -142,8 +142,9 @@ std::int16_t RunSelfExtractor(Installer& in,
   os.screen.SetMousePointer(savedPointer);
 
   // The log file is looked for in InstallPath: that is where the product must be.
-  if (os.files.FindEntry(in.state.InstallPath + "\\" + ExtractLogFileName(in.state),
-                         EntryKind::OrdinaryFile)
+  if (os.files
+          .FindEntry(in.state.InstallPath + "\\" + ExtractLogFileName(in.state),
+                     EntryKind::OrdinaryFile)
           .empty()) {
     Tell(in,
          "Automatic Unzip of self-extracting EXE Failed. Check the Winzip Self-extractor message "

@@ -14,4 +14,15 @@ inline const std::string kBox2 =
     "have created will be retained; however, you will have to reset your 'defaults' for "
     "location, lat/long, etc.)";
 
+// The self-extractor automation's failure messages, each followed by the package path except the
+// last.
+inline const std::string kUnzipMissing = "Unzip EXE does not exist: ";
+inline const std::string kUnzipNoStart = "Timeout waiting for self-extracting EXE to start: ";
+inline const std::string kUnzipNoFinish =
+    "Timeout of 50 seconds waiting for finish of the Unzip of self-extracting EXE: ";
+inline const std::string kUnzipNoLog =
+    "Automatic Unzip of self-extracting EXE Failed. Check the Winzip Self-extractor message that "
+    "is displayed.\r\rIf you are able to complete the unZip, locate the CelvaraStudio.exe file in "
+    "the installation path and double-click it, to Start CelvaraStudio.";
+
 }  // namespace cvi::expected

@@ -531,4 +531,43 @@ struct TestRig {
   Installer in{state, ui, os};
 };
 
+// A self-extractor on the fake desktop: its dialog opens once the package is started, a paste sets
+// its folder, Alt+U unpacks the log file there and opens the completion window, Enter closes that
+// window and Alt+C the dialog. Each behaviour can be switched off.
+struct FakeSelfExtractor {
+  explicit FakeSelfExtractor(TestRig& rig) : r(rig) {
+    r.processes.onStart = [this] {
+      if (opensDialog)
+        r.events.At(r.events.now + dialogDelayMs, [this] { dialog = r.windows.Open(dialogTitle); });
+    };
+    r.keyboard.onSend = [this](const std::string& keys, Windows::Handle to) { Key(keys, to); };
+  }
+  void Key(const std::string& keys, Windows::Handle to) {
+    if (to == dialog && keys == "^(v)") {
+      folder = r.clipboard.text;
+    } else if (to == dialog && keys == "%(u)") {
+      r.files.AddFile(folder + "\\" + logName);
+      if (showsCompletion)
+        r.events.At(r.events.now + finishDelayMs,
+                    [this] { message = r.windows.Open("WinZip Self-Extractor"); });
+    } else if (to == message && message != 0 && keys == "\r" && !staysAfterEnter) {
+      r.windows.Close(message);
+    } else if (to == dialog && keys == "%(c)" && !ignoresClose) {
+      r.windows.Close(dialog);
+    }
+  }
+
+  TestRig& r;
+  bool opensDialog = true;
+  bool showsCompletion = true;
+  bool staysAfterEnter = false;
+  bool ignoresClose = false;
+  long dialogDelayMs = 200;
+  long finishDelayMs = 300;
+  std::string dialogTitle = "WinZip Self-Extractor - CelvaraStudio_v3.9.exe";
+  std::string logName = "CVInstall_v3.9.txt";
+  std::string folder;  // what the dialog's folder field holds
+  Windows::Handle dialog = 0, message = 0;
+};
+
 }  // namespace cvi::test

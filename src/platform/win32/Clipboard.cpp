@@ -15,8 +15,18 @@ constexpr DWORD kOpenRetryMs = 10;
 class OpenClipboardScope {
  public:
   OpenClipboardScope()
-      : owner_(CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                               GetModuleHandleA(nullptr), nullptr)) {
+      : owner_(CreateWindowExA(0,
+                               "STATIC",
+                               "",
+                               0,
+                               0,
+                               0,
+                               0,
+                               0,
+                               HWND_MESSAGE,
+                               nullptr,
+                               GetModuleHandleA(nullptr),
+                               nullptr)) {
     for (int i = 0; i < kOpenTries && !open_; ++i) {
       open_ = OpenClipboard(owner_) != FALSE;
       if (!open_)

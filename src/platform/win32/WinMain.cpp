@@ -53,8 +53,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   Win32Windows windows;
   Win32Clipboard clipboard;
   Win32Keyboard keyboard;
-  cvi::Platform platform{files,  registry,  internet,      messageBoxes, events,  processes,
-                         screen, folderBrowser, windows, clipboard,    keyboard};
+  cvi::Platform platform{files,  registry,      internet, messageBoxes, events,  processes,
+                         screen, folderBrowser, windows,  clipboard,    keyboard};
 
   cvi::Installer installer{installerState, forms, platform};
   cvi::InstallerEvents handlers(installer);
