@@ -1,13 +1,22 @@
 // The handlers behind INSTALL, CANCEL and the close command of frmInstall.
 #pragma once
 
+#include <cstdint>
+#include <string>
+
 #include "core/Installer.h"
 
 namespace cvi {
 
 void cmdInstall_Click(Installer& installer);
+// One installation attempt: validation (full installation only), download, extraction.
+void InstallSequence(Installer& installer);
+// The caption of lblInProcess for an extraction result: only exactly True (-1) completes.
+const char* ExtractionOutcome(std::int16_t ExtractResult);
 void cmdCancel_Click(Installer& installer);
 // The unload handler of frmInstall; true refuses the unload.
 bool frmInstall_Form_Unload(Installer& installer);
+// An unexpected error in a handler: ends the run as CANCEL does, after a message that names it.
+void EndRunOnError(Installer& installer, const std::string& what) noexcept;
 
 }  // namespace cvi

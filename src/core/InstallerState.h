@@ -17,6 +17,8 @@ struct InstallerState {
   bool InstallCompleted = false;
   bool LaunchRequested = false;
   bool InstallInProgress = false;
+  // "Change Drive or Path" is between its click and the end of its validation.
+  bool ChangeInProgress = false;
   bool ProductEnvVarFound = false;
 
   std::string MessageTitle;

@@ -48,6 +48,8 @@ void MainLoop(Installer& in) {
     if (s.CancelRequested || s.QuitRequested) {
       ui.Hide(Form::frmInstall);
       ui.Unload(Form::frmInstall);
+      // Only an unexpected error can end the run while a completion window is up.
+      CloseCompletionWindows(ui);
       return;
     }
     if (s.InstallCompleted) {

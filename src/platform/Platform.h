@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -134,8 +135,11 @@ class Screen {
 class FolderBrowser {
  public:
   virtual ~FolderBrowser() = default;
-  // The chosen folder ending in "\", or "" when the user cancels.
-  virtual std::string BrowseForFolder(const std::string& title, const std::string& startFolder) = 0;
+  // The chosen folder ending in "\", or "" when the user cancels. The dialog is modal to the
+  // installer's window, and closes as if cancelled once `stillWanted` answers false.
+  virtual std::string BrowseForFolder(const std::string& title,
+                                      const std::string& startFolder,
+                                      const std::function<bool()>& stillWanted) = 0;
 };
 
 // The desktop's top-level windows, of any program, for driving another program's dialog.

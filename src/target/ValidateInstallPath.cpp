@@ -13,6 +13,10 @@ constexpr std::size_t kProductSuffixLength = 14;
 constexpr std::size_t kProductWordLength = 13;
 constexpr const char* kProductWordUpper = "CELVARASTUDIO";
 constexpr int kFixedDrive = 3;
+// The deepest folder made inside the product folder, and a short file name in it, must fit in the
+// 259 characters of a Windows path; a longer product folder would be left half made.
+constexpr std::size_t kLongestInstallPath =
+    259 - (sizeof("\\CelvaraStudioUserGuide_files") - 1) - (sizeof("\\12345678.123") - 1);
 
 // Inside the product folder, in the order they are made: each one's parent comes before it.
 constexpr const char* kProductFolderTree[] = {
@@ -76,6 +80,12 @@ bool InstallationPresent(Installer& in, const std::string& finalPath) {
 bool FolderPresent(Installer& in, const std::string& path) {
   return !in.os.files.FindEntry(path, EntryKind::FolderOrFile).empty() &&
          in.os.files.FindEntry(path, EntryKind::OrdinaryFile).empty();
+}
+
+// The user may close frmInstall while a question is up: the answer, if any, is dropped, and
+// nothing is created or asked any more.
+bool WindowClosedMeanwhile(const Installer& in) {
+  return !in.ui.IsLoaded(kF);
 }
 
 bool Upgrade(Installer& in, const std::string& finalPath) {
@@ -165,15 +175,27 @@ bool ValidateInstallPath(Installer& in, const std::string& path) {
   }
   in.ui.SetCaption(kF, Ctl::txtInstallPath, working);
 
+  if (working.size() > kLongestInstallPath) {
+    return Reject(in,
+                  "Invalid installation Path, too long: the installation folder can have at "
+                  "most " +
+                      std::to_string(kLongestInstallPath) + " characters, this one has " +
+                      std::to_string(working.size()) + ".");
+  }
+
   if (!InstallationPresent(in, working))
     return FreshInstall(in, working);
 
   const int upgradeAnswer = in.os.messageBoxes.Show(Paragraphs(kBoxUpgradePieces), s.MessageTitle,
                                                     mb::kYesNo | mb::kIconQuestion);
+  if (WindowClosedMeanwhile(in))
+    return false;
   if (upgradeAnswer == mb::kAnswerYes)
     return Upgrade(in, working);
   const int reinstallAnswer = in.os.messageBoxes.Show(
       Paragraphs(kBoxReinstallPieces), s.MessageTitle, mb::kOkCancel | mb::kIconQuestion);
+  if (WindowClosedMeanwhile(in))
+    return false;
   if (reinstallAnswer == mb::kAnswerOk)
     return Reinstall(in, working);
   return Declined(in);

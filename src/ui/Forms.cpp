@@ -23,6 +23,7 @@ void Forms::Load(Form form) {
   }
   s.loaded = true;
   s.shown = false;
+  s.closedByUser = false;
   view_.Create(design, s.controls);
 }
 
@@ -67,6 +68,10 @@ bool Forms::AnyLoaded() const {
 }
 
 ControlState& Forms::state(Form form, Ctl ctl) {
+  if (slot(form).closedByUser) {
+    unknown_ = ControlState{};
+    return unknown_;
+  }
   Load(form);
   const FormDesign& design = DesignOf(form);
   for (std::size_t i = 0; i < design.count; ++i) {
@@ -182,7 +187,13 @@ void Forms::UserClick(Form form, Ctl ctl) {
 }
 
 void Forms::UserClose(Form form) {
-  Unload(form);
+  if (slot(form).loaded && Unload(form))
+    slot(form).closedByUser = true;
+}
+
+void Forms::UserActionFailed(const std::string& what) {
+  if (events_)
+    events_->Failed(what);
 }
 
 void Forms::UserEdited(Form form, Ctl ctl, const std::string& text) {
@@ -192,6 +203,8 @@ void Forms::UserEdited(Form form, Ctl ctl, const std::string& text) {
 }
 
 Ctl Forms::NextInTabOrder(Form form, Ctl from, bool backwards) {
+  if (slot(form).closedByUser)
+    return Ctl::None;
   Load(form);
   const FormDesign& design = DesignOf(form);
   const Slot& s = slot(form);

@@ -37,6 +37,8 @@ class FormEvents {
   virtual void Click(Form form, Ctl ctl) = 0;
   // The window is about to unload; true refuses the unload.
   virtual bool Unload(Form form) = 0;
+  // The window's own code met an unexpected error while handling the user's action.
+  virtual void Failed(const std::string& what) = 0;
 };
 
 class Forms {
@@ -47,7 +49,8 @@ class Forms {
 
   void SetEvents(FormEvents* events) { events_ = events; }
 
-  // A window is created with its design on first use; any control operation loads it.
+  // A window is created with its design on first use; any control operation loads it, except
+  // after the user closed it: then its controls answer from a scratch state and it stays closed.
   void Load(Form form);
   void Show(Form form);
   // Hiding or unloading a window that is not loaded does nothing.
@@ -76,6 +79,7 @@ class Forms {
   void UserClick(Form form, Ctl ctl);
   void UserClose(Form form);
   void UserEdited(Form form, Ctl ctl, const std::string& text);
+  void UserActionFailed(const std::string& what);
 
   // The control that follows (or precedes) `from` in tab order among those that can take the
   // focus now; Ctl::None when there is none. From Ctl::None it gives the first.
@@ -85,6 +89,8 @@ class Forms {
   struct Slot {
     bool loaded = false;
     bool shown = false;
+    // Closed by the user: only an explicit Load brings the window back, never a control's use.
+    bool closedByUser = false;
     std::vector<ControlState> controls;
   };
   Slot& slot(Form form) { return slots_[static_cast<int>(form)]; }

@@ -25,4 +25,8 @@ inline const std::string kUnzipNoLog =
     "is displayed.\r\rIf you are able to complete the unZip, locate the CelvaraStudio.exe file in "
     "the installation path and double-click it, to Start CelvaraStudio.";
 
+// The unload guard's message while an attempt runs.
+inline const std::string kUnloadGuard =
+    "Installation in progress. You must 'Cancel'; you cannot unload this process.";
+
 }  // namespace cvi::expected

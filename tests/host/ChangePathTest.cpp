@@ -5,6 +5,7 @@
 #include <string>
 
 #include "Doubles.h"
+#include "core/InstallerEvents.h"
 #include "core/Main.h"
 #include "target/ChangePath.h"
 
@@ -82,33 +83,49 @@ TEST(ChangePath, IgnoredWhileAnInstallationRuns) {
   EXPECT_EQ(r.ui.Caption(kF, Ctl::txtInstallPath), "D:\\typed");
 }
 
-// The dialog has no owner window, so INSTALL or CANCEL can be clicked while it is open.
-class ActingFolderBrowser : public FolderBrowser {
- public:
-  std::string BrowseForFolder(const std::string&, const std::string&) override {
-    whileOpen();
-    return "C:\\Apps\\";
-  }
-  std::function<void()> whileOpen;
-};
-
+// Nothing the user did meanwhile may be undone by a choice that comes back afterwards: an
+// installation, CANCEL, or closing frmInstall (the dialog then closes by itself).
 TEST(ChangePath, ChoiceIsDroppedWhenTheRunMovedOnWhileTheDialogWasOpen) {
-  const std::function<void(InstallerState&)> events[] = {
-      [](InstallerState& s) { s.InstallCompleted = true; },
-      [](InstallerState& s) { s.CancelRequested = s.QuitRequested = true; },
+  const std::pair<const char*, std::function<void(ChangePathRig&)>> rows[] = {
+      {"completed", [](ChangePathRig& r) { r.state.InstallCompleted = true; }},
+      {"cancelled", [](ChangePathRig& r) { r.ui.UserClick(kF, Ctl::cmdCancel); }},
+      {"window closed", [](ChangePathRig& r) { r.ui.UserClose(kF); }},
   };
-  for (const auto& event : events) {
+  for (const auto& [name, event] : rows) {
+    SCOPED_TRACE(name);
     ChangePathRig r;
+    InstallerEvents handlers{r.in};
+    r.ui.SetEvents(&handlers);
     r.state.InstallPath = "C:\\Done\\CelvaraStudio";
-    ActingFolderBrowser browser;
-    browser.whileOpen = [&] { event(r.state); };
-    Platform os{r.files,  r.registry, r.internet, r.boxes,     r.events,  r.processes,
-                r.screen, browser,    r.windows,  r.clipboard, r.keyboard};
-    Installer in{r.state, r.ui, os};
-    cmdChange_Click(in);
+    r.browser.result = "C:\\Apps\\";
+    r.browser.whileOpen = [&] {
+      r.ui.UserClick(kF, Ctl::cmdChange);  // a second click opens no second dialog
+      event(r);
+    };
+    cmdChange_Click(r.in);
+    EXPECT_EQ(r.browser.calls.size(), 1u);
+    EXPECT_FALSE(r.browser.wantedAtClose);
     EXPECT_EQ(r.state.InstallPath, "C:\\Done\\CelvaraStudio");
     EXPECT_TRUE(r.files.created.empty());
   }
+}
+
+// Closing frmInstall while a question is up drops the answer: nothing is created, nothing more is
+// asked, and the window does not come back.
+TEST(ChangePath, WindowClosedDuringAQuestionEndsEverything) {
+  ChangePathRig r;
+  InstallerEvents handlers{r.in};
+  r.ui.SetEvents(&handlers);
+  r.files.AddFolder("C:\\Apps\\CelvaraStudio");
+  r.files.AddFile("C:\\Apps\\CelvaraStudio\\CelvaraStudio.exe");
+  r.browser.result = "C:\\Apps\\";
+  r.boxes.onShow = [&r] { r.ui.UserClose(kF); };
+  r.view.log.clear();
+  cmdChange_Click(r.in);
+  EXPECT_EQ(r.boxes.shown.size(), 1u);
+  EXPECT_TRUE(r.files.created.empty());
+  EXPECT_FALSE(r.ui.AnyLoaded());
+  EXPECT_EQ(r.view.log, std::vector<std::string>{"destroy frmInstall"});
 }
 
 }  // namespace

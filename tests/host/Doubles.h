@@ -325,12 +325,21 @@ class FakeScreen : public Screen {
 
 class FakeFolderBrowser : public FolderBrowser {
  public:
-  std::string BrowseForFolder(const std::string& title, const std::string& start) override {
+  std::string BrowseForFolder(const std::string& title,
+                              const std::string& start,
+                              const std::function<bool()>& stillWanted) override {
     calls.push_back({title, start});
+    if (whileOpen)
+      whileOpen();
+    wantedAtClose = stillWanted();
     return result;
   }
   std::vector<std::pair<std::string, std::string>> calls;
   std::string result;
+  // What the user does elsewhere while the dialog is open.
+  std::function<void()> whileOpen;
+  // False when the real dialog would have closed by itself.
+  bool wantedAtClose = true;
 };
 
 // An HTTP reply of any length, served in blocks; it can fail, stall or run without real data.

@@ -3,6 +3,8 @@
 #include <ole2.h>
 #include <shlobj.h>
 
+#include <exception>
+#include <functional>
 #include <string>
 
 #include "platform/win32/Win32Platform.h"
@@ -51,14 +53,43 @@ BOOL PathOf(LPCITEMIDLIST item, char (&buffer)[MAX_PATH]) {
   return SHGetPathFromIDListA(item, buffer);
 }
 
-// `data` is the start folder, handed over through the dialog description so that no state
-// outlives the dialog; it is read only while BrowseForFolder waits for the dialog.
-int CALLBACK BrowseCallbackProc(HWND dialog, UINT message, LPARAM param, LPARAM data) {
+// What the dialog's callbacks need, handed over through the dialog description and the timer's
+// identifier so that no state outlives the dialog; it lives while BrowseForFolder waits.
+struct BrowseContext {
+  const std::string* startFolder;
+  const std::function<bool()>* stillWanted;
+  // An error met in a callback, carried past the shell's code to the caller.
+  std::exception_ptr error;
+};
+
+constexpr UINT kWatchIntervalMs = 100;
+
+// Closes the dialog as the user's Cancel does.
+void CloseAsCancelled(HWND dialog, BrowseContext* context) {
+  KillTimer(dialog, reinterpret_cast<UINT_PTR>(context));
+  PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+}
+
+// The installer may stop wanting a folder while the dialog is open (CANCEL, the end of the run);
+// the dialog then goes instead of lingering.
+void CALLBACK WatchTimerProc(HWND dialog, UINT, UINT_PTR id, DWORD) {
+  auto* context = reinterpret_cast<BrowseContext*>(id);
   try {
-    if (message == BFFM_INITIALIZED && data != 0) {
-      const auto* startFolder = reinterpret_cast<const std::string*>(data);
+    if (!(*context->stillWanted)())
+      CloseAsCancelled(dialog, context);
+  } catch (...) {
+    context->error = std::current_exception();
+    CloseAsCancelled(dialog, context);
+  }
+}
+
+int CALLBACK BrowseCallbackProc(HWND dialog, UINT message, LPARAM param, LPARAM data) {
+  auto* context = reinterpret_cast<BrowseContext*>(data);
+  try {
+    if (message == BFFM_INITIALIZED) {
       SendMessageA(dialog, BFFM_SETSELECTIONA, TRUE,
-                   reinterpret_cast<LPARAM>(startFolder->c_str()));
+                   reinterpret_cast<LPARAM>(context->startFolder->c_str()));
+      SetTimer(dialog, reinterpret_cast<UINT_PTR>(context), kWatchIntervalMs, WatchTimerProc);
     } else if (message == BFFM_SELCHANGED) {
       char path[MAX_PATH];
       if (PathOf(reinterpret_cast<LPCITEMIDLIST>(param), path) == 1) {
@@ -66,30 +97,36 @@ int CALLBACK BrowseCallbackProc(HWND dialog, UINT message, LPARAM param, LPARAM 
       }
     }
   } catch (...) {
-    // Nothing may escape into the shell's message loop.
+    context->error = std::current_exception();
+    CloseAsCancelled(dialog, context);
   }
   return 0;
 }
 
 }  // namespace
 
+// The dialog is owned by the installer's window: the window cannot be used while the dialog is
+// open, and when the window goes, the dialog goes with it.
 std::string Win32FolderBrowser::BrowseForFolder(const std::string& title,
-                                                const std::string& startFolder) {
+                                                const std::string& startFolder,
+                                                const std::function<bool()>& stillWanted) {
   OleScope ole;
-  const std::string browseStartFolder = startFolder;
   const std::string browseTitle = title;
+  BrowseContext context{&startFolder, &stillWanted, nullptr};
 
   BROWSEINFOA info = {};
-  info.hwndOwner = nullptr;
+  info.hwndOwner = forms_ ? forms_->FirstVisibleForm() : nullptr;
   info.pidlRoot = nullptr;
   info.pszDisplayName = nullptr;
   info.lpszTitle = browseTitle.c_str();
   info.ulFlags = kBrowseFlags;
   info.lpfn = BrowseCallbackProc;
-  info.lParam = reinterpret_cast<LPARAM>(&browseStartFolder);
+  info.lParam = reinterpret_cast<LPARAM>(&context);
   info.iImage = 0;
 
   ItemIdList chosen(SHBrowseForFolderA(&info));
+  if (context.error)
+    std::rethrow_exception(context.error);
   if (!chosen)
     return "";
 

@@ -6,6 +6,7 @@
 #undef DeleteFile
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -98,10 +99,16 @@ class Win32Screen : public Screen {
   int pointer_ = kDefault;
 };
 
-// The folder dialog (FolderBrowser.cpp).
+// The folder dialog (FolderBrowser.cpp), owned by the first visible installer window.
 class Win32FolderBrowser : public FolderBrowser {
  public:
-  std::string BrowseForFolder(const std::string& title, const std::string& startFolder) override;
+  explicit Win32FolderBrowser(FormWindows* forms = nullptr) : forms_(forms) {}
+  std::string BrowseForFolder(const std::string& title,
+                              const std::string& startFolder,
+                              const std::function<bool()>& stillWanted) override;
+
+ private:
+  FormWindows* forms_;
 };
 
 // Other programs' top-level windows (Windows.cpp).

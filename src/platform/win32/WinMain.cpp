@@ -5,6 +5,9 @@
 #include <commctrl.h>
 #include <ole2.h>
 
+#include <exception>
+
+#include "core/InstallCommands.h"
 #include "core/Installer.h"
 #include "core/InstallerEvents.h"
 #include "core/Main.h"
@@ -49,7 +52,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   Win32MessageBoxes messageBoxes(view);
   Win32EventPump events(&view);
   Win32Processes processes;
-  Win32FolderBrowser folderBrowser;
+  Win32FolderBrowser folderBrowser(&view);
   Win32Windows windows;
   Win32Clipboard clipboard;
   Win32Keyboard keyboard;
@@ -59,7 +62,17 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   cvi::Installer installer{installerState, forms, platform};
   cvi::InstallerEvents handlers(installer);
   forms.SetEvents(&handlers);
-  cvi::Main(installer);
+  // Handlers report their own errors; this is for the start-up and the main loop themselves.
+  int exitCode = 0;
+  try {
+    cvi::Main(installer);
+  } catch (const std::exception& e) {
+    cvi::EndRunOnError(installer, e.what());
+    exitCode = 1;
+  } catch (...) {
+    cvi::EndRunOnError(installer, "unknown error");
+    exitCode = 1;
+  }
   forms.SetEvents(nullptr);
-  return 0;
+  return exitCode;
 }

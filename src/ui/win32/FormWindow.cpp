@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <exception>
 
 #include "resources/resource.h"
 
@@ -499,7 +500,25 @@ LRESULT CALLBACK Win32FormView::FormProc(HWND hwnd, UINT message, WPARAM wParam,
   try {
     return window->view->HandleMessage(*window, message, wParam, lParam);
   } catch (...) {
+    window->view->ReportFailure();
     return 0;
+  }
+}
+
+// Nothing may escape into the system's code, and nothing may be swallowed either: the model's
+// handler ends the run with a message that names the error.
+void Win32FormView::ReportFailure() noexcept {
+  try {
+    std::string what = "unknown error";
+    try {
+      throw;
+    } catch (const std::exception& e) {
+      what = e.what();
+    } catch (...) {
+    }
+    if (forms_)
+      forms_->UserActionFailed(what);
+  } catch (...) {
   }
 }
 
@@ -536,7 +555,7 @@ LRESULT CALLBACK Win32FormView::FrameProc(HWND hwnd,
   }
   return DefSubclassProc(hwnd, message, wParam, lParam);
 } catch (...) {
-  // Nothing may escape into the system's code; an unpainted frame is the worst outcome.
+  reinterpret_cast<FormWindow*>(data)->view->ReportFailure();
   return 0;
 }
 
