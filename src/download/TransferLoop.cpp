@@ -8,7 +8,9 @@
 namespace cvi {
 namespace {
 
-constexpr std::uint32_t kUrlFlags = Internet::kFlagExistingConnect | Internet::kFlagNoCacheWrite;
+// Redirects are followed here rather than by WinINet, which follows a redirect loop for ever.
+constexpr std::uint32_t kUrlFlags =
+    Internet::kFlagExistingConnect | Internet::kFlagNoCacheWrite | Internet::kFlagNoAutoRedirect;
 constexpr std::int32_t kMaxCount = std::numeric_limits<std::int32_t>::max();
 
 // Owns one internet handle; closing twice or closing none is harmless.
@@ -21,10 +23,11 @@ class InternetHandle {
 
   explicit operator bool() const { return handle_ != 0; }
   Internet::Handle get() const { return handle_; }
-  void Close() {
+  void Close() { Reset(0); }
+  void Reset(Internet::Handle handle) {
     if (handle_ != 0)
       net_.Close(handle_);
-    handle_ = 0;
+    handle_ = handle;
   }
 
  private:
@@ -70,13 +73,27 @@ LoopEnd TransferBody(Installer& in,
     return LoopEnd::RunTimeFailure;
   std::array<char, kTransferBlockSize> block;
   for (;;) {
-    std::uint32_t n = 0;
-    if (!in.os.internet.Read(request, block.data(), kTransferBlockSize, &n)) {
+    // Only what has arrived is asked for: a read of a whole block would wait for all of it, and
+    // while bytes trickle in the counter would stand still and CANCEL go unseen.
+    std::uint32_t available = 0;
+    if (!in.os.internet.Available(request, &available))
       return LoopEnd::ReadFailed;
-    }
-    if (n == 0)
+    const std::uint32_t ask =
+        available == 0 || available > kTransferBlockSize ? kTransferBlockSize : available;
+    std::uint32_t n = 0;
+    if (!in.os.internet.Read(request, block.data(), ask, &n))
+      return LoopEnd::ReadFailed;
+    if (n == 0) {
+      // The yield after the last block may have skipped its look at the queue; a CANCEL clicked
+      // while that block was read is seen here.
+      in.os.events.DoEventsNow();
+      if (in.state.CancelRequested) {
+        ShowCancelNotice(in);
+        return LoopEnd::Cancelled;
+      }
       return LoopEnd::BodyComplete;
-    if (n > kTransferBlockSize)
+    }
+    if (n > ask)
       return LoopEnd::ReadFailed;
     if (*total > kMaxCount - static_cast<std::int32_t>(n))
       return LoopEnd::RunTimeFailure;
@@ -115,8 +132,17 @@ DownloadResult DownloadFile(Installer& in,
   net.SetTimeouts(session.get(), kTransferTimeoutMs);
 
   InternetHandle request(net, net.OpenUrl(session.get(), url, kUrlFlags));
-  if (!request)
-    return DownloadResult::DownloadNotRetrieved;
+  // A redirect loop runs into the limit like any chain that is too long.
+  for (int redirects = 0;; ++redirects) {
+    if (!request)
+      return DownloadResult::DownloadNotRetrieved;
+    const std::string target = net.RedirectTarget(request.get());
+    if (target.empty())
+      break;
+    if (redirects == kMaxRedirects)
+      return DownloadResult::DownloadNotRetrieved;
+    request.Reset(net.OpenUrl(session.get(), target, kUrlFlags));
+  }
   // A server's error page is never taken for the package, whatever its length.
   if (net.StatusCode(request.get()) >= kFirstHttpErrorStatus) {
     return DownloadResult::DownloadNotRetrieved;

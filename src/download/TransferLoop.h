@@ -22,6 +22,8 @@ constexpr std::uint32_t kTransferBlockSize = 4096;
 // Connect, send and receive time-out of a transfer: a server that goes silent ends the transfer
 // as a read failure instead of freezing the window.
 constexpr std::uint32_t kTransferTimeoutMs = 30000;
+// Redirects followed before the reply counts as not retrieved.
+constexpr int kMaxRedirects = 5;
 // Replies with this status or above are the server's error pages, not the package.
 constexpr int kFirstHttpErrorStatus = 400;
 

@@ -69,6 +69,7 @@ class Internet {
   static constexpr std::uint32_t kOpenTypePreconfig = 0;
   static constexpr std::uint32_t kFlagExistingConnect = 0x20000000u;
   static constexpr std::uint32_t kFlagNoCacheWrite = 0x04000000u;
+  static constexpr std::uint32_t kFlagNoAutoRedirect = 0x00200000u;
 
   virtual ~Internet() = default;
   virtual Handle Open(const std::string& agent, std::uint32_t accessType, std::uint32_t flags) = 0;
@@ -77,6 +78,11 @@ class Internet {
   virtual Handle OpenUrl(Handle session, const std::string& url, std::uint32_t flags) = 0;
   // The reply's HTTP status, or 0 when it cannot be told.
   virtual int StatusCode(Handle request) = 0;
+  // The absolute address that a redirect reply points to; "" when the reply is no redirect.
+  virtual std::string RedirectTarget(Handle request) = 0;
+  // Waits until some of the body has arrived or the body has ended; *bytes is what can then be
+  // read without waiting, 0 at the end. False on failure.
+  virtual bool Available(Handle request, std::uint32_t* bytes) = 0;
   // False on failure; true with *read == 0 at the end of the body.
   virtual bool Read(Handle request, char* buffer, std::uint32_t toRead, std::uint32_t* read) = 0;
   virtual void Close(Handle handle) = 0;
@@ -110,6 +116,8 @@ class EventPump {
   virtual void WaitMilliseconds(std::int32_t milliseconds) = 0;
   // Dispatches every pending window event, then returns.
   virtual void DoEvents() = 0;
+  // The same, for the last look of a loop: never skipped however recently DoEvents looked.
+  virtual void DoEventsNow() { DoEvents(); }
 };
 
 class Processes {

@@ -60,6 +60,9 @@ class FakeFileSystem : public FileSystem {
 
   std::string FindEntry(const std::string& path, EntryKind kind) override {
     lookups.push_back(path);
+    // FindFirstFileA finds nothing for a path that ends in a separator.
+    if (!path.empty() && path.back() == '\\')
+      return "";
     auto it = entries.find(Key(path));
     if (it == entries.end())
       return "";
@@ -261,11 +264,17 @@ class ScriptedEvents : public EventPump {
     ++yields;
     Dispatch(now);
   }
+  // Counts as a yield too, so that the script can act during it.
+  void DoEventsNow() override {
+    ++lastLooks;
+    DoEvents();
+  }
 
   long now = 0;
   long limitMs = 10 * 60 * 1000;
   int waits = 0;
   int yields = 0;
+  int lastLooks = 0;
   std::vector<int> waitLengths;
 
  private:
@@ -365,8 +374,19 @@ class FakeInternet : public Internet {
     return 2;
   }
   int StatusCode(Handle) override { return status; }
+  std::string RedirectTarget(Handle) override {
+    auto it = redirects.find(url);
+    return it == redirects.end() ? "" : it->second;
+  }
+  bool Available(Handle, std::uint32_t* bytes) override {
+    // The body arrives in pieces of `arrival` bytes; what is left of the current piece is there.
+    const long long end = arrival > 0 ? std::min(length, (served / arrival + 1) * arrival) : length;
+    *bytes = static_cast<std::uint32_t>(end - served);
+    return true;
+  }
   bool Read(Handle, char* buffer, std::uint32_t toRead, std::uint32_t* read) override {
     ++reads;
+    asked.push_back(toRead);
     if (failAfter >= 0 && served >= failAfter)
       return false;
     const long long left = length - served;
@@ -391,8 +411,11 @@ class FakeInternet : public Internet {
   bool fillData = true;
   bool sessionOpens = true;
   bool urlOpens = true;
+  long long arrival = 0;                         // bytes that arrive at a time; 0: all at once
+  std::map<std::string, std::string> redirects;  // address -> where its reply points
   // What was asked.
   std::string agent, url;
+  std::vector<std::uint32_t> asked;
   std::uint32_t openAccess = 99, openFlags = 99, urlFlags = 0, timeoutMs = 0;
   int open = 0, closes = 0;
   long long served = 0;

@@ -109,6 +109,37 @@ const ResultRow kResultRows[] = {
        r.events.AtYield(3, [&r] { ClickCancel(r); });
      },
      DownloadResult::DownloadCancelled, ResultRow::Gone, 0, "0"},
+    {"CancelSeenOnlyAfterTheLastBlock",
+     [](TestRig& r) {
+       r.internet.length = 10000;
+       r.events.AtYield(4, [&r] { ClickCancel(r); });
+     },
+     DownloadResult::DownloadCancelled, ResultRow::Gone, 0, "0"},
+    {"RedirectsFollowed",
+     [](TestRig& r) {
+       r.internet.length = 6000;
+       r.internet.redirects = {{kUrl, "http://127.0.0.1/a"}, {"http://127.0.0.1/a", "http://b/"}};
+     },
+     DownloadResult::DownloadOk, ResultRow::Holds, 6000, "6000"},
+    {"RedirectsUpToTheLimit",
+     [](TestRig& r) {
+       r.internet.length = 6000;
+       r.internet.redirects = {{kUrl, "1"}, {"1", "2"}, {"2", "3"}, {"3", "4"}, {"4", "5"}};
+     },
+     DownloadResult::DownloadOk, ResultRow::Holds, 6000, "6000"},
+    {"RedirectBeyondTheLimit",
+     [](TestRig& r) {
+       r.internet.length = 6000;
+       r.internet.redirects = {{kUrl, "1"}, {"1", "2"}, {"2", "3"},
+                               {"3", "4"},  {"4", "5"}, {"5", "6"}};
+     },
+     DownloadResult::DownloadNotRetrieved, ResultRow::Untouched, 0, "0"},
+    {"RedirectLoop",
+     [](TestRig& r) {
+       r.internet.length = 6000;
+       r.internet.redirects = {{kUrl, kUrl}};
+     },
+     DownloadResult::DownloadNotRetrieved, ResultRow::Untouched, 0, "0"},
 };
 
 class TransferResults : public testing::TestWithParam<ResultRow> {};
@@ -150,7 +181,7 @@ TEST(TransferLoop, AsksForTheSessionAndUrlAsTheProgramDoes) {
   EXPECT_EQ(r.internet.openAccess, 0u);
   EXPECT_EQ(r.internet.openFlags, 0u);
   EXPECT_EQ(r.internet.url, kUrl);
-  EXPECT_EQ(r.internet.urlFlags, 0x24000000u);
+  EXPECT_EQ(r.internet.urlFlags, 0x24200000u);
   EXPECT_EQ(r.internet.timeoutMs, kTransferTimeoutMs);
   EXPECT_EQ(kTransferTimeoutMs, 30000u);
   EXPECT_EQ(r.internet.closes, 2);
@@ -164,8 +195,22 @@ TEST(TransferLoop, CounterFollowsEveryBlockAndEventsRunAfterEach) {
     r.events.AtYield(n, [&] { seen.push_back(Counter(r)); });
   ASSERT_EQ(Fetch(r), DownloadResult::DownloadOk);
   EXPECT_EQ(seen, (std::vector<std::string>{"4096", "8192", "12288", "12298"}));
-  EXPECT_EQ(r.events.yields, 4);
+  EXPECT_EQ(r.events.yields, 5);
+  EXPECT_EQ(r.events.lastLooks, 1);
   EXPECT_EQ(r.internet.reads, 5);
+}
+
+// Bytes that trickle in are read as they arrive, never more than a block at a time.
+TEST(TransferLoop, ReadsOnlyWhatHasArrived) {
+  TestRig r;
+  r.internet.length = 9000;
+  r.internet.arrival = 5000;
+  std::vector<std::string> seen;
+  for (int n = 1; n <= 3; ++n)
+    r.events.AtYield(n, [&] { seen.push_back(Counter(r)); });
+  ASSERT_EQ(Fetch(r), DownloadResult::DownloadOk);
+  EXPECT_EQ(seen, (std::vector<std::string>{"4096", "5000", "9000"}));
+  EXPECT_EQ(r.internet.asked, (std::vector<std::uint32_t>{4096, 904, 4000, 4096}));
 }
 
 TEST(TransferLoop, CounterStartsAtZeroWhateverAnEarlierCallLeft) {
@@ -176,7 +221,7 @@ TEST(TransferLoop, CounterStartsAtZeroWhateverAnEarlierCallLeft) {
   EXPECT_EQ(Counter(r), "1200");
 }
 
-TEST(TransferLoop, RedirectsAndOtherSuccessRepliesAreTakenAsTheyCome) {
+TEST(TransferLoop, ReplyWhoseStatusCannotBeToldIsTakenAsItComes) {
   TestRig r;
   r.internet.length = 1200;
   r.internet.status = 0;  // the status could not be told
@@ -186,16 +231,19 @@ TEST(TransferLoop, RedirectsAndOtherSuccessRepliesAreTakenAsTheyCome) {
 TEST(TransferLoop, CancelShowsTheNoticeForTwoSecondsAtEighteenPoints) {
   TestRig r;
   r.internet.length = 10000;
-  bool fileThereDuringNotice = false;
+  std::string fileDuringNotice = "gone";
   r.events.AtYield(2, [&] { ClickCancel(r); });
-  r.events.At(1, [&] { fileThereDuringNotice = r.files.Exists(kPath); });
+  r.events.At(1, [&] {
+    if (r.files.Exists(kPath))
+      fileDuringNotice = r.files.Get(kPath)->data;
+  });
   ASSERT_EQ(Fetch(r), DownloadResult::DownloadCancelled);
   EXPECT_EQ(r.ui.Caption(Form::frmInstall, Ctl::lblDownLoadError),
             "Installation CANCELED. DownLoad Terminated.");
   EXPECT_EQ(r.ui.FontSize(Form::frmInstall, Ctl::lblDownLoadError), 18);
   EXPECT_TRUE(r.ui.Visible(Form::frmInstall, Ctl::lblDownLoadError));
   EXPECT_EQ(r.events.waitLengths, std::vector<int>{2000});
-  EXPECT_TRUE(fileThereDuringNotice);
+  EXPECT_EQ(fileDuringNotice, Body(4096)) << "only the block before the cancel is written";
   EXPECT_EQ(r.internet.reads, 2) << "no block is read after the cancel";
 }
 

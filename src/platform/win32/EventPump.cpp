@@ -65,6 +65,13 @@ void Win32EventPump::DoEvents() {
   Dispatch();
 }
 
+void Win32EventPump::DoEventsNow() {
+  LARGE_INTEGER now;
+  QueryPerformanceCounter(&now);
+  lastLook_ = now.QuadPart;
+  Dispatch();
+}
+
 void Win32EventPump::Dispatch() {
   MSG msg;
   while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {

@@ -37,6 +37,7 @@ class Win32EventPump : public EventPump {
   void SetFilter(MessageFilter* filter) { filter_ = filter; }
   void WaitMilliseconds(std::int32_t milliseconds) override;
   void DoEvents() override;
+  void DoEventsNow() override;
 
  private:
   void WaitWithoutTimer(DWORD start, std::int32_t milliseconds);
@@ -148,12 +149,16 @@ class Win32Internet : public Internet {
   void SetTimeouts(Handle session, std::uint32_t milliseconds) override;
   Handle OpenUrl(Handle session, const std::string& url, std::uint32_t flags) override;
   int StatusCode(Handle request) override;
+  std::string RedirectTarget(Handle request) override;
+  bool Available(Handle request, std::uint32_t* bytes) override;
   bool Read(Handle request, char* buffer, std::uint32_t toRead, std::uint32_t* read) override;
   void Close(Handle handle) override;
 
  private:
-  // What a reply announced and what has been read of it, to tell a cut-off body from its end.
+  // Where a reply came from, what it announced and what has been read of it, to tell a cut-off
+  // body from its end.
   struct Reply {
+    std::string url;
     bool lengthKnown = false;
     unsigned long long announced = 0;
     unsigned long long received = 0;

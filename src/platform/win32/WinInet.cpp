@@ -47,6 +47,7 @@ Internet::Handle Win32Internet::OpenUrl(Handle session,
   if (timeoutMs_ != 0)
     SetTimeoutOptions(request, timeoutMs_);
   Reply reply;
+  reply.url = url;
   char length[32] = {};
   DWORD size = sizeof length - 1;
   DWORD index = 0;
@@ -68,6 +69,42 @@ int Win32Internet::StatusCode(Handle request) {
     return 0;
   }
   return static_cast<int>(status);
+}
+
+std::string Win32Internet::RedirectTarget(Handle request) {
+  switch (StatusCode(request)) {
+    case HTTP_STATUS_MOVED:
+    case HTTP_STATUS_REDIRECT:
+    case HTTP_STATUS_REDIRECT_METHOD:
+    case HTTP_STATUS_REDIRECT_KEEP_VERB:
+    case HTTP_STATUS_PERMANENT_REDIRECT:
+      break;
+    default:
+      return "";
+  }
+  auto it = replies_.find(request);
+  if (it == replies_.end())
+    return "";
+  char location[INTERNET_MAX_URL_LENGTH] = {};
+  DWORD size = sizeof location - 1;
+  DWORD index = 0;
+  if (!HttpQueryInfoA(AsHinternet(request), HTTP_QUERY_LOCATION, location, &size, &index))
+    return "";
+  // The location may be relative to the address that answered with it.
+  char target[INTERNET_MAX_URL_LENGTH] = {};
+  DWORD targetSize = sizeof target;
+  if (!InternetCombineUrlA(it->second.url.c_str(), location, target, &targetSize, ICU_NO_ENCODE))
+    return "";
+  return std::string(target, targetSize);
+}
+
+bool Win32Internet::Available(Handle request, std::uint32_t* bytes) {
+  *bytes = 0;
+  DWORD available = 0;
+  if (!InternetQueryDataAvailable(AsHinternet(request), &available, 0, 0))
+    return false;
+  *bytes = available;
+  return true;
 }
 
 bool Win32Internet::Read(Handle request, char* buffer, std::uint32_t toRead, std::uint32_t* read) {
