@@ -124,6 +124,14 @@ const auto kNoWrite = [](TestRig& r) { r.files.failCreate.insert(FakeFileSystem:
 const auto kFileNamedLikeTheProduct = [](TestRig& r) { r.files.AddFile(kFinal); };
 const auto kProductFolderOnly = [](TestRig& r) { r.files.AddFolder(kFinal); };
 const auto kCdRom = [](TestRig& r) { r.files.driveTypes["R:\\"] = 5; };
+// Folders whose product folder has 217 characters, the most that leaves room for what is made in
+// it, and one more.
+const std::string kLongest = "C:\\Apps\\" + std::string(195, 'a');
+const std::string kTooLong = kLongest + "b";
+const auto kLongFolders = [](TestRig& r) {
+  r.files.AddFolder(kLongest);
+  r.files.AddFolder(kTooLong);
+};
 
 // Columns: name, setup, argument, answers, result, UpgradeMode, FullInstallMode, InstallPath,
 // cmdInstall, lblTitle, folders created, lblPathError, txtInstallPath, boxes.
@@ -138,6 +146,16 @@ INSTANTIATE_TEST_SUITE_P(ValidateInstallPath, DecisionTable, testing::Values(
     Row{"Row3_TypedFolderMissing", nullptr, "C:\\Apps\\Missing\\", {}, false, true, true,
         "path before", "caption before", "title before", {},
         "The directory path you typed in does not exist.", "C:\\Apps\\Missing", {}},
+    Row{"Row3_OnlyOneTrailingBackslashRemoved", nullptr, "C:\\Apps\\\\", {}, false, true, true,
+        "path before", "caption before", "title before", {},
+        "The directory path you typed in does not exist.", "C:\\Apps\\", {}},
+    Row{"TooLong", kLongFolders, kTooLong, {}, false, true, true, "path before",
+        "caption before", "title before", {},
+        "Invalid installation Path, too long: the installation folder can have at most 217 "
+        "characters, this one has 218.", kTooLong + "\\CelvaraStudio", {}},
+    Row{"Row8_LongestPath", kLongFolders, kLongest + "\\", {}, true, false, true,
+        kLongest + "\\CelvaraStudio", "caption before", "title before",
+        TreeIn(kLongest + "\\CelvaraStudio", true), "", kLongest + "\\CelvaraStudio", {}},
     Row{"Row4_InstalledYes", AddInstallation, "C:\\Apps\\", {mb::kAnswerYes}, true, true, false,
         kFinal, "UPGRADE", kUpgradeTitle, TreeIn(kFinal, false), "", kFinal, {kBox1}},
     Row{"Row5_InstalledNoThenOk", AddInstallation, "C:\\Apps", {mb::kAnswerNo, mb::kAnswerOk},
