@@ -255,6 +255,37 @@ TEST_F(TargetChangePath, ProductFolderThatCannotBeCreated) {
             "priveleges on the disk drive.");
 }
 
+// Closing frmInstall ends the run in every case: the folder dialog goes with the window, and a
+// question that was up is never followed by the next one or by any folder.
+TEST_F(TargetChangePath, ClosingTheWindowWhileTheDialogIsOpenEndsTheRun) {
+  const std::string chosen = std::string(kRoot) + "\\ClosedDialog";
+  DeleteTree(chosen);
+  ASSERT_TRUE(CreateFolders(chosen));
+  HWND dialog = OpenDialog();
+  ASSERT_NE(dialog, nullptr);
+  Select(dialog, chosen);
+  Close(form_);
+  const ULONGLONG start = GetTickCount64();
+  EXPECT_TRUE(installer_.WaitForExit(3000)) << "still running";
+  EXPECT_LT(GetTickCount64() - start, 1500u);
+  EXPECT_EQ(GetFileAttributesA((chosen + "\\CelvaraStudio").c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(TargetChangePath, ClosingTheWindowDuringAQuestionEndsTheRun) {
+  const std::string chosen = std::string(kRoot) + "\\ClosedQuestion";
+  const std::string product = chosen + "\\CelvaraStudio";
+  DeleteTree(chosen);
+  ASSERT_TRUE(CreateFolders(product));
+  ASSERT_TRUE(WriteWholeFile(product + "\\CelvaraStudio.exe", "MZ"));
+  ASSERT_TRUE(Choose(chosen));
+  ASSERT_NE(WaitForMessageBox(kMessageTitle, installer_.Id()), nullptr);
+  Close(form_);
+  const ULONGLONG start = GetTickCount64();
+  EXPECT_TRUE(installer_.WaitForExit(3000)) << "still running";
+  EXPECT_LT(GetTickCount64() - start, 1500u);
+  EXPECT_EQ(GetFileAttributesA((product + "\\Charts").c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
 struct DriveRow {
   const char* root;
   const char* text;

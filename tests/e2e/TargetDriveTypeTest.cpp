@@ -19,7 +19,8 @@ constexpr Form kF = Form::frmInstall;
 // The logic with the real file system and drives; the windows and boxes are doubles.
 struct RealFilesRig : test::TestRig {
   win32::Win32FileSystem realFiles;
-  Platform realOs{realFiles, registry, internet, boxes, events, processes, screen, browser};
+  Platform realOs{realFiles, registry, internet, boxes,     events,  processes,
+                  screen,    browser,  windows,  clipboard, keyboard};
   Installer real{state, ui, realOs};
   RealFilesRig() { Startup(real); }
 };
