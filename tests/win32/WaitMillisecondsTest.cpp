@@ -93,6 +93,15 @@ TEST_F(WaitMillisecondsTest, DispatchesPostedMessagesAtOnce) {
   pump_.WaitMilliseconds(300);
   EXPECT_EQ(1, seen_.recorded);
   EXPECT_LT(seen_.recordedAt - start, 200) << "the message waited for the end of the wait";
+  EXPECT_GE(NowMs() - start, 280) << "the message ended the wait";
+}
+
+// A loop's last look at the queue is never skipped, however recently the previous look was.
+TEST_F(WaitMillisecondsTest, LastLookAlwaysDispatches) {
+  pump_.DoEvents();
+  PostMessageA(window_.Get(), kRecordMessage, 0, 0);
+  pump_.DoEventsNow();
+  EXPECT_EQ(1, seen_.recorded);
 }
 
 // The nested call re-arms the shared named timer for an earlier moment, so the outer wait ends
