@@ -14,9 +14,11 @@ source "$RIG_DIR/bench/env"
 ticks() {  # utime + stime of a process, in clock ticks
   awk '{print $14 + $15}' "/proc/$1/stat" 2>/dev/null || echo 0
 }
-server_pid() {
+# The process of this benchmark's own prefix whose command line matches: another Wine process of
+# that name elsewhere on the machine is not ours to measure.
+own_pid() {
   local p
-  for p in $(pgrep -f wineserver); do
+  for p in $(pgrep -f "$1"); do
     if tr '\0' '\n' <"/proc/$p/environ" 2>/dev/null | grep -qx "WINEPREFIX=$WINEPREFIX"; then
       echo "$p"
       return
@@ -30,8 +32,12 @@ measure() {
   name=$(basename "$exe")
   "$WINELOADER" "$exe" &
   sleep 3
-  pid=$(pgrep -f "$name" | head -n1)
-  srv=$(server_pid)
+  pid=$(own_pid "$name")
+  srv=$(own_pid wineserver)
+  if [[ -z $pid || -z $srv ]]; then
+    echo "idle: $name or its wineserver not found in $WINEPREFIX" >&2
+    exit 1
+  fi
   a=$(ticks "$pid")
   sa=$(ticks "$srv")
   sleep "$seconds"

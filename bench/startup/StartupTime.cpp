@@ -1,8 +1,10 @@
-// Measures the time from starting CVInstall.exe to its window being visible, several runs.
+// Measures the time from starting CVInstall.exe to its window being visible, several runs, against
+// the same time of a minimal program that shows one window, in turns.
 #include <windows.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -12,8 +14,8 @@ double Seconds(LARGE_INTEGER a, LARGE_INTEGER b, LARGE_INTEGER f) {
   return double(b.QuadPart - a.QuadPart) / double(f.QuadPart);
 }
 
-// Starts the program and returns the seconds until "CelvaraStudio Installation" is visible, or -1.
-double OneRun(const std::string& program) {
+// Starts the program and returns the seconds until a window titled `title` is visible, or -1.
+double OneRun(const std::string& program, const char* title) {
   STARTUPINFOA si{};
   si.cb = sizeof si;
   PROCESS_INFORMATION pi{};
@@ -27,7 +29,7 @@ double OneRun(const std::string& program) {
   }
   double result = -1;
   for (;;) {
-    HWND w = FindWindowA(nullptr, "CelvaraStudio Installation");
+    HWND w = FindWindowA(nullptr, title);
     QueryPerformanceCounter(&now);
     if (w && IsWindowVisible(w)) {
       result = Seconds(start, now, f);
@@ -45,25 +47,37 @@ double OneRun(const std::string& program) {
   return result;
 }
 
+double Median(std::vector<double> times) {
+  std::sort(times.begin(), times.end());
+  return times[times.size() / 2];
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 2) {
-    std::fprintf(stderr, "usage: StartupTime <CVInstall.exe> [runs]\n");
+  if (argc < 4) {
+    std::fprintf(stderr, "usage: StartupTime <CVInstall.exe> <runs> <StartupBaseline.exe>\n");
     return 2;
   }
-  const int runs = argc > 2 ? std::atoi(argv[2]) : 7;
-  std::vector<double> times;
+  const int runs = std::atoi(argv[2]);
+  std::vector<double> times, baseline;
   for (int i = 0; i < runs; ++i) {
-    double t = OneRun(argv[1]);
-    std::printf("run %d: %.1f ms\n", i + 1, t * 1000);
-    if (t >= 0)
-      times.push_back(t);
+    // Taking turns, the first of each pair alternating, evens out warm-up and cache effects.
+    for (int turn = 0; turn < 2; ++turn) {
+      const bool installer = (turn == 0) == (i % 2 == 0);
+      const double t = installer ? OneRun(argv[1], "CelvaraStudio Installation")
+                                 : OneRun(argv[3], "Startup Baseline");
+      std::printf("run %d %s: %.1f ms\n", i + 1, installer ? "CVInstall" : "baseline", t * 1000);
+      if (t >= 0)
+        (installer ? times : baseline).push_back(t);
+    }
   }
-  if (times.empty())
+  if (times.empty() || baseline.empty())
     return 1;
-  std::sort(times.begin(), times.end());
-  std::printf("startup median %.1f ms over %zu runs\n", times[times.size() / 2] * 1000,
-              times.size());
+  const double median = Median(times);
+  const double baselineMedian = Median(baseline);
+  std::printf("baseline median %.1f ms over %zu runs\n", baselineMedian * 1000, baseline.size());
+  std::printf("startup median %.1f ms over %zu runs\n", median * 1000, times.size());
+  std::printf("startup ratio %.2f\n", median / baselineMedian);
   return 0;
 }

@@ -1,4 +1,6 @@
 if(WIN32)
   add_executable(StartupTime ${CMAKE_CURRENT_LIST_DIR}/StartupTime.cpp)
   target_link_options(StartupTime PRIVATE -static -static-libgcc -static-libstdc++)
+  add_executable(StartupBaseline WIN32 ${CMAKE_CURRENT_LIST_DIR}/StartupBaseline.cpp)
+  target_link_options(StartupBaseline PRIVATE -static -static-libgcc -static-libstdc++)
 endif()

@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
-# Time from process start to frmInstall visible, under Wine: median of several runs.
+# Time from process start to frmInstall visible, under Wine: median of several runs, against a
+# minimal program that shows one window, in the same run; the last line is their ratio.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 runs=${STARTUP_RUNS:-9}
 
 # shellcheck disable=SC1091
 source bench/rig.sh
-bench_setup CVInstall StartupTime
+bench_setup CVInstall StartupTime StartupBaseline
 winpath() { echo "Z:${1//\//\\}"; }
-tests/rig/wine-run bench "$bin/bench/StartupTime.exe" "$(winpath "$bin/src/CVInstall.exe")" "$runs"
+tests/rig/wine-run bench "$bin/bench/StartupTime.exe" "$(winpath "$bin/src/CVInstall.exe")" "$runs" \
+  "$(winpath "$bin/bench/StartupBaseline.exe")" | tr -d '\r'
