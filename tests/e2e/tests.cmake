@@ -15,6 +15,7 @@ file(GENERATE OUTPUT ${CVI_E2E_GENERATED}/E2ePaths.h CONTENT
 #define CVI_E2E_SAMPLE_PRODUCT_EXE \"$<TARGET_FILE:sample_product>\"
 #define CVI_E2E_DECOY_PROGRAM_EXE \"$<TARGET_FILE:decoy_program>\"
 #define CVI_E2E_ARTIFACTS_DIR \"${CMAKE_BINARY_DIR}/artifacts\"
+#define CVI_E2E_PACKAGES_DIR \"${CMAKE_BINARY_DIR}/packages\"
 ")
 
 add_library(cvi_e2e_driver STATIC ${CVI_E2E_DIR}/Driver.cpp)
@@ -32,7 +33,8 @@ function(cvi_e2e_tests name group)
   endforeach()
   cvi_wine_tests(${name} ${group} ${sources})
   target_link_libraries(${name} PRIVATE cvi_e2e_driver gtest_main)
-  add_dependencies(${name} CVInstall sample_product decoy_program)
+  target_include_directories(${name} PRIVATE ${CVI_E2E_GENERATED})
+  add_dependencies(${name} CVInstall sample_product decoy_program packages)
 endfunction()
 
 file(GLOB CVI_E2E_STARTUP_SOURCES CONFIGURE_DEPENDS

@@ -8,8 +8,9 @@
 #   tests/rig/rig.sh status
 #   tests/rig/rig.sh arch            (prints 32 or 64: the Wine this machine runs)
 #
-# State lives under ${RIG_DIR:-<repo>/build/rig}. Running `up` again gives each named group a fresh
-# prefix; the template is kept and reused.
+# State lives under ${RIG_DIR:-<repo>/build/rig}. The vendor server serves ${CVI_PACKAGES:-the
+# packages folder of the build that this machine's Wine runs: build/windows or build/windows-x64}.
+# Running `up` again gives each named group a fresh prefix; the template is kept and reused.
 set -euo pipefail
 
 REPO="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
@@ -185,7 +186,11 @@ start_vendor_server() {
     log "vendor server already running (pid $(cat "$pidfile"))"
     return
   fi
-  local root=${CVI_PACKAGES:-$RIG_DIR/packages}
+  local preset=windows
+  [[ $(cat "$RIG_DIR/arch" 2>/dev/null) == win64 ]] && preset=windows-x64
+  local root=${CVI_PACKAGES:-$REPO/build/$preset/packages}
+  [[ -f $root/CelvaraStudio_v3.9.exe ]] ||
+    log "warning: no packages in $root yet (cmake --build --preset $preset --target packages)"
   mkdir -p "$root"
   setsid python3 -u "$script" --port "$VENDOR_PORT" --root "$root" \
     </dev/null >"$RIG_DIR/vendor_server.log" 2>&1 &

@@ -14,6 +14,7 @@ constexpr const char* kLaunchLog = "C:\\Program Files\\CelvaraStudio\\launched.t
 // Where an unquoted "C:\Program Files\..." command line would find a program to run.
 constexpr const char* kDecoy = "C:\\Program.exe";
 constexpr const char* kDecoyMarker = "C:\\decoy-ran.txt";
+constexpr const char* kProductWindowClass = "CelvaraStudioSample";
 
 class ProcessStartTest : public testing::Test {
  protected:
@@ -26,6 +27,13 @@ class ProcessStartTest : public testing::Test {
     DeleteFileA(kDecoyMarker);
   }
   void TearDown() override {
+    // The product stays open until its window is closed; a running copy would keep its file
+    // locked and the test's output pipe open.
+    for (HWND product; (product = FindWindowA(kProductWindowClass, nullptr)) != nullptr;) {
+      PostMessageA(product, WM_CLOSE, 0, 0);
+      ASSERT_TRUE(e2e::WaitUntil([&] { return !IsWindow(product); }, 5000));
+    }
+    ASSERT_TRUE(e2e::WaitUntil([] { return DeleteFileA(kProgram) != FALSE; }, 5000));
     DeleteFileA(kDecoy);
     DeleteFileA(kDecoyMarker);
   }

@@ -1,6 +1,6 @@
 # The stand-in product (CelvaraStudio.exe) and a decoy (Program.exe) for the start-up tests.
 if(WIN32)
-  # GUI-subsystem programs, so that starting them opens no console; they show no window either.
+  # GUI-subsystem programs, so that starting them opens no console.
   add_executable(sample_product WIN32 ${CMAKE_CURRENT_LIST_DIR}/SampleProduct.cpp)
   set_target_properties(sample_product PROPERTIES OUTPUT_NAME CelvaraStudio
     RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tools/sample_product)
@@ -9,6 +9,6 @@ if(WIN32)
     RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tools/sample_product)
   foreach(tool sample_product decoy_program)
     target_link_libraries(${tool} PRIVATE cvwarnings)
-    target_link_options(${tool} PRIVATE -static -static-libgcc -static-libstdc++)
+    target_link_options(${tool} PRIVATE -static -static-libgcc -static-libstdc++ -s)
   endforeach()
 endif()

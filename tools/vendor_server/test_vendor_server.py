@@ -9,8 +9,10 @@ import time
 import unittest
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-import make_packages  # noqa: E402
 import vendor_server  # noqa: E402
+
+PACKAGE = "package.exe"
+PACKAGE_BYTES = bytes((i * 37 + i // 256) % 256 for i in range(150_000))
 
 
 def generated(length):
@@ -23,6 +25,8 @@ class VendorServerTest(unittest.TestCase):
         cls.folder = tempfile.TemporaryDirectory()
         cls.root = os.path.join(cls.folder.name, "packages")
         cls.server = vendor_server.make_server(cls.root)
+        with open(os.path.join(cls.root, PACKAGE), "wb") as f:
+            f.write(PACKAGE_BYTES)
         cls.port = cls.server.server_address[1]
         cls.thread = threading.Thread(target=cls.server.serve_forever, daemon=True)
         cls.thread.start()
@@ -48,12 +52,10 @@ class VendorServerTest(unittest.TestCase):
         finally:
             connection.close()
 
-    def test_empty_root_gets_the_sample_packages(self):
-        for name, length in make_packages.PACKAGES.items():
-            status, announced, body, error = self.get("/packages/" + name)
-            self.assertEqual((status, announced, error), (200, length, None))
-            self.assertEqual(body, make_packages.package_bytes(name, length))
-            self.assertGreater(length, 1000)
+    def test_packages_are_the_files_of_the_root(self):
+        status, announced, body, error = self.get("/packages/" + PACKAGE)
+        self.assertEqual((status, announced, body, error),
+                         (200, len(PACKAGE_BYTES), PACKAGE_BYTES, None))
 
     def test_bodies_of_chosen_length(self):
         cases = [
@@ -67,9 +69,8 @@ class VendorServerTest(unittest.TestCase):
                 self.assertEqual(self.get(path), (200, length, generated(length), None))
 
     def test_short_package_is_its_first_bytes(self):
-        name = "CelvaraStudio_v3.9.exe"
-        status, _, body, _ = self.get("/short/500/" + name)
-        self.assertEqual(body, make_packages.package_bytes(name, 500))
+        status, _, body, _ = self.get("/short/500/" + PACKAGE)
+        self.assertEqual(body, PACKAGE_BYTES[:500])
 
     def test_error_page_is_large(self):
         status, announced, body, _ = self.get("/error404big/CelvaraStudio_v3.9.exe")
