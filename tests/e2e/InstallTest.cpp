@@ -1,0 +1,235 @@
+// Whole installations with the real installer, the vendor server stand-in and the real packages:
+// one scenario for each way a user can go through INSTALL, CANCEL and the completion windows.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "Driver.h"
+#include "ExpectedTexts.h"
+#include "SlowInstaller.h"
+
+namespace cvi::e2e {
+namespace {
+
+constexpr const char* kProductWindowTitle = "CelvaraStudio v3.9";
+constexpr const char* kExtractorTitle = "WinZip Self-Extractor";
+constexpr DWORD kInstallTimeoutMs = 60000;
+
+bool FolderExists(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// The self-extractor's windows: its dialog ("WinZip Self-Extractor - ...") and its messages.
+std::vector<HWND> ExtractorWindows() {
+  std::vector<HWND> found;
+  for (HWND window : TopLevelWindows())
+    if (Visible(window) && WindowText(window).rfind(kExtractorTitle, 0) == 0)
+      found.push_back(window);
+  return found;
+}
+
+class Install : public testing::Test {
+ protected:
+  void SetUp() override {
+    DeleteSysEnvVar("CelvaraStudio");
+    // A folder with a space, under the name that an unquoted command line would cut short.
+    folder_ = std::string("C:\\Program Files\\CVI E2E\\") +
+              testing::UnitTest::GetInstance()->current_test_info()->name();
+    product_ = folder_ + "\\CelvaraStudio";
+    DeleteTree(folder_);
+    ASSERT_TRUE(CreateFolders(folder_));
+    DeleteFileA("C:\\decoy-ran.txt");
+    ASSERT_TRUE(CopyFileA(DecoyProgramExe().c_str(), "C:\\Program.exe", FALSE));
+  }
+  void TearDown() override {
+    if (HWND product = FindWindowByTitle(kProductWindowTitle))
+      Close(product);
+    process_.Kill();
+    for (HWND window : ExtractorWindows())
+      Close(window);
+  }
+
+  bool Start(bool slow = false) {
+    const std::string exe = slow ? ToWindowsPath(CVI_E2E_SLOW_INSTALLER_EXE) : InstallerExe();
+    if (!process_.Start("\"" + exe + "\""))
+      return false;
+    form_ = WaitForWindow(kInstallWindowTitle, process_.Id(), 15000);
+    return form_ != nullptr;
+  }
+  HWND Control(Ctl ctl) { return FindChild(form_, ctl); }
+  std::string Text(Ctl ctl) { return WindowText(Control(ctl)); }
+  void ClickInstall(const std::string& typed) {
+    SetWindowTextA(Control(Ctl::txtInstallPath), typed.c_str());
+    Click(Control(Ctl::cmdInstall));
+  }
+  bool Downloading() {
+    return WaitUntil([&] { return Text(Ctl::lblBytesDownloaded) > "0"; }, 20000);
+  }
+  HWND WaitForCompletion() {
+    return WaitForWindow(kLaunchWindowTitle, process_.Id(), kInstallTimeoutMs);
+  }
+  bool Ends(DWORD timeoutMs = 5000) { return process_.WaitForExit(timeoutMs); }
+  bool Installed(const char* log = "CVInstall_v3.9.txt") {
+    return FileExists(product_ + "\\CelvaraStudio.exe") && FileExists(product_ + "\\" + log);
+  }
+  std::string Launched() { return ReadWholeFile(product_ + "\\launched.txt"); }
+  // The product started from the folder, with the folder in quotes as its one argument.
+  void ExpectProductStarted() {
+    HWND product = WaitForWindow(kProductWindowTitle, 0, 10000);
+    EXPECT_NE(product, nullptr);
+    const std::string launched = Launched();
+    EXPECT_NE(launched.find("arg1=" + product_ + "\r\n"), std::string::npos) << launched;
+    EXPECT_NE(launched.find(" \"" + product_ + "\""), std::string::npos) << launched;
+    EXPECT_FALSE(FileExists("C:\\decoy-ran.txt"));
+  }
+
+  std::string folder_, product_;
+  Process process_;
+  HWND form_ = nullptr;
+};
+
+TEST_F(Install, FullInstallationThenFinish) {
+  ASSERT_TRUE(Start());
+  ClickInstall(folder_);
+  HWND done = WaitForCompletion();
+  ASSERT_NE(done, nullptr);
+  EXPECT_EQ(WindowText(FindChild(done, Ctl::lblVersion)),
+            "Installation Completed for version: v3.9");
+  EXPECT_EQ(FindWindowByTitle(kInstallWindowTitle, process_.Id()), nullptr);
+  EXPECT_TRUE(Installed());
+  EXPECT_TRUE(FolderExists(product_ + "\\Charts\\Single"));
+  EXPECT_TRUE(FolderExists(product_ + "\\Ephem"));
+  Click(FindChild(done, Ctl::cmdFinish));
+  ASSERT_TRUE(Ends());
+  ExpectProductStarted();
+}
+
+TEST_F(Install, UpgradeFromTheMachineVariableExitThenLaunch) {
+  ASSERT_TRUE(CreateFolders(product_));
+  ASSERT_TRUE(WriteWholeFile(product_ + "\\CelvaraStudio.exe", "MZ"));
+  ASSERT_TRUE(SetSysEnvVar("CelvaraStudio", product_));
+  for (Ctl button : {Ctl::cmdExit, Ctl::cmdLaunch}) {
+    ASSERT_TRUE(Start());
+    EXPECT_EQ(Text(Ctl::cmdInstall), "UPGRADE");
+    Click(Control(Ctl::cmdInstall));
+    HWND done = WaitForCompletion();
+    ASSERT_NE(done, nullptr);
+    EXPECT_EQ(WindowText(FindChild(done, Ctl::lblVersion)), "Upgrade Completed for version: v3.9");
+    EXPECT_TRUE(Installed("CVUpgrade_v3.9.txt"));
+    Click(FindChild(done, button));
+    ASSERT_TRUE(Ends());
+    if (button == Ctl::cmdExit) {
+      EXPECT_TRUE(Launched().empty());
+    }
+  }
+  ExpectProductStarted();
+  DeleteSysEnvVar("CelvaraStudio");
+}
+
+TEST_F(Install, ReinstallOverAnInstallationThroughTheTwoQuestions) {
+  ASSERT_TRUE(CreateFolders(product_));
+  ASSERT_TRUE(WriteWholeFile(product_ + "\\CelvaraStudio.exe", "MZ"));
+  ASSERT_TRUE(Start());
+  ClickInstall(folder_);
+  HWND box = WaitForMessageBox(kMessageTitle, process_.Id());
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(MessageBoxText(box), expected::kBox1);
+  AnswerMessageBox(box, IDNO);
+  ASSERT_TRUE(WaitUntil([&] { return !IsWindow(box); }));
+  box = WaitForMessageBox(kMessageTitle, process_.Id());
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(MessageBoxText(box), expected::kBox2);
+  AnswerMessageBox(box, IDOK);
+  HWND done = WaitForCompletion();
+  ASSERT_NE(done, nullptr);
+  EXPECT_EQ(WindowText(FindChild(done, Ctl::lblVersion)),
+            "Installation Completed for version: v3.9");
+  EXPECT_TRUE(Installed());
+  Close(done);
+  ASSERT_TRUE(Ends());
+  EXPECT_TRUE(Launched().empty());
+}
+
+TEST_F(Install, CancelDuringADownload) {
+  ASSERT_TRUE(Start(true));
+  ClickInstall(folder_);
+  ASSERT_TRUE(Downloading());
+  EXPECT_FALSE(Enabled(Control(Ctl::cmdInstall)));
+  EXPECT_FALSE(Enabled(Control(Ctl::txtInstallPath)));
+  Click(Control(Ctl::cmdCancel));
+  ASSERT_TRUE(Ends(8000));
+  EXPECT_FALSE(FileExists(product_ + "\\CelvaraStudio_v3.9.exe"));
+  EXPECT_EQ(FindWindowByTitle(kLaunchWindowTitle), nullptr);
+}
+
+TEST_F(Install, CancelDuringExtractionLetsItFinish) {
+  ASSERT_TRUE(Start());
+  ClickInstall(folder_);
+  ASSERT_TRUE(WaitUntil([] { return !ExtractorWindows().empty(); }, 30000));
+  Click(Control(Ctl::cmdCancel));
+  ASSERT_TRUE(Ends(kInstallTimeoutMs));
+  EXPECT_TRUE(Installed());
+  EXPECT_TRUE(ExtractorWindows().empty());
+  EXPECT_EQ(FindWindowByTitle(kLaunchWindowTitle), nullptr);
+}
+
+TEST_F(Install, ClosingTheWindowDuringADownloadIsRefused) {
+  ASSERT_TRUE(Start(true));
+  ClickInstall(folder_);
+  ASSERT_TRUE(Downloading());
+  Close(form_);
+  HWND box = WaitForMessageBox(kMessageTitle, process_.Id());
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(MessageBoxText(box), expected::kUnloadGuard);
+  AnswerMessageBox(box, IDOK);
+  HWND done = WaitForCompletion();
+  ASSERT_NE(done, nullptr);
+  EXPECT_TRUE(Installed());
+  Close(done);
+  ASSERT_TRUE(Ends());
+}
+
+// A folder where the package belongs makes the download fail; removed, INSTALL works again.
+TEST_F(Install, FailedDownloadThenAnotherAttempt) {
+  ASSERT_TRUE(CreateFolders(product_ + "\\CelvaraStudio_v3.9.exe"));
+  ASSERT_TRUE(Start());
+  ClickInstall(folder_);
+  ASSERT_TRUE(WaitUntil([&] { return Visible(Control(Ctl::lblDownLoadError)); }, 20000));
+  EXPECT_EQ(Text(Ctl::lblDownLoadError).rfind("Download I/O error.", 0), 0u);
+  ASSERT_TRUE(WaitUntil([&] { return Enabled(Control(Ctl::cmdInstall)); }));
+  ASSERT_TRUE(DeleteTree(product_ + "\\CelvaraStudio_v3.9.exe"));
+  Click(Control(Ctl::cmdInstall));
+  ASSERT_NE(WaitForCompletion(), nullptr);
+  EXPECT_TRUE(Installed());
+}
+
+// A folder where the log file belongs makes the unpacking fail; once the user has dismissed the
+// self-extractor and removed the folder, INSTALL works again.
+TEST_F(Install, FailedExtractionThenAnotherAttempt) {
+  ASSERT_TRUE(CreateFolders(product_ + "\\CVInstall_v3.9.txt"));
+  ASSERT_TRUE(Start());
+  ClickInstall(folder_);
+  HWND box = WaitForMessageBox(kMessageTitle, process_.Id(), kInstallTimeoutMs);
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(MessageBoxText(box), expected::kUnzipNoLog);
+  AnswerMessageBox(box, IDOK);
+  ASSERT_TRUE(WaitUntil([&] { return Text(Ctl::lblInProcess) == "FAILED"; }));
+  for (HWND window : ExtractorWindows()) {
+    if (ClassName(window) == "#32770" && FindChildById(window, IDOK) && !FindChildById(window, 105))
+      AnswerMessageBox(window, IDOK);
+  }
+  Sleep(300);
+  for (HWND window : ExtractorWindows())
+    Close(window);
+  ASSERT_TRUE(WaitUntil([] { return ExtractorWindows().empty(); }));
+  Sleep(500);
+  ASSERT_TRUE(DeleteTree(product_ + "\\CVInstall_v3.9.txt"));
+  ASSERT_TRUE(WaitUntil([&] { return Enabled(Control(Ctl::cmdInstall)); }));
+  Click(Control(Ctl::cmdInstall));
+  ASSERT_NE(WaitForCompletion(), nullptr);
+  EXPECT_TRUE(Installed());
+}
+
+}  // namespace
+}  // namespace cvi::e2e
