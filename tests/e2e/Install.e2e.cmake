@@ -36,3 +36,9 @@ file(GENERATE OUTPUT ${CVI_SLOW_DIR}/include/SlowInstaller.h CONTENT
 cvi_e2e_tests(e2e_install_tests e2e-install ${CVI_E2E_INSTALL_SOURCES})
 target_include_directories(e2e_install_tests PRIVATE ${CVI_SLOW_DIR}/include)
 add_dependencies(e2e_install_tests CVInstallSlow)
+
+# The headless half of scripts/demo: a full installation and an upgrade with screenshots.
+add_executable(demo_driver ${CVI_E2E_DIR}/DemoDriver.cpp)
+target_link_libraries(demo_driver PRIVATE cvi_e2e_driver cvwarnings)
+target_link_options(demo_driver PRIVATE -static -static-libgcc -static-libstdc++)
+add_dependencies(demo_driver CVInstall CVInstallSlow sample_product decoy_program packages)
