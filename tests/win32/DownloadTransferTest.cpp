@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
@@ -92,8 +93,11 @@ class DownloadTransfer : public testing::Test {
 
     char temp[MAX_PATH] = {};
     GetTempPathA(MAX_PATH, temp);
-    folder_ = std::string(temp) + "cvi-download-" + std::to_string(GetCurrentProcessId()) + "-" +
-              testing::UnitTest::GetInstance()->current_test_info()->name();
+    // A parameterised test's name holds a "/", which no folder name may.
+    std::string name = testing::UnitTest::GetInstance()->current_test_info()->name();
+    std::replace(name.begin(), name.end(), '/', '-');
+    folder_ =
+        std::string(temp) + "cvi-download-" + std::to_string(GetCurrentProcessId()) + "-" + name;
     CreateDirectoryA(folder_.c_str(), nullptr);
     path_ = folder_ + "\\CelvaraStudio_v3.9.exe";
     state_.InstallPath = folder_;
@@ -143,21 +147,28 @@ TEST_F(DownloadTransfer, WholeBodyArrivesByteForByte) {
   EXPECT_EQ(Shown(Ctl::lblBytesDownloaded), "2500000");
 }
 
-TEST_F(DownloadTransfer, ShortAndExactBodies) {
+// Each row finds an earlier file at the path: a reply that is not retrieved leaves it untouched.
+TEST_F(DownloadTransfer, BodiesAndRedirects) {
   struct Row {
     const char* path;
     DownloadResult code;
-    std::size_t length;
+    std::size_t length;  // of the body that the file and the counter hold
+    bool untouched;
   } rows[] = {
-      {"short/999/5000", DownloadResult::DownloadNotRetrieved, 999},
-      {"exact1000/5000", DownloadResult::DownloadOk, 1000},
-      {"empty/5000", DownloadResult::DownloadNotRetrieved, 0},
+      {"short/999/5000", DownloadResult::DownloadNotRetrieved, 999, false},
+      {"exact1000/5000", DownloadResult::DownloadOk, 1000, false},
+      {"empty/5000", DownloadResult::DownloadNotRetrieved, 0, false},
+      {"chunked/300000", DownloadResult::DownloadOk, 300000, false},
+      {"redirect/5/300000", DownloadResult::DownloadOk, 300000, false},
+      {"redirect/6/300000", DownloadResult::DownloadNotRetrieved, 0, true},
+      {"redirectloop/300000", DownloadResult::DownloadNotRetrieved, 0, true},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.path);
+    WriteFile(path_, "earlier");
     EXPECT_EQ(Fetch(ServerUrl(row.path)), row.code);
     ASSERT_TRUE(FileExists(path_));
-    EXPECT_TRUE(ReadFile(path_) == Generated(row.length));
+    EXPECT_TRUE(ReadFile(path_) == (row.untouched ? "earlier" : Generated(row.length)));
     EXPECT_EQ(Shown(Ctl::lblBytesDownloaded), std::to_string(row.length));
   }
 }
@@ -208,7 +219,11 @@ TEST_F(DownloadTransfer, FolderThatIsNotThereIsAnIoError) {
   EXPECT_FALSE(FileExists(path));
 }
 
-TEST_F(DownloadTransfer, CancelDuringASlowTransfer) {
+// Blocks that arrive slowly, and bytes that trickle in one at a time: either way the CANCEL is
+// acted on within a piece's arrival.
+class SlowTransfer : public DownloadTransfer, public testing::WithParamInterface<const char*> {};
+
+TEST_P(SlowTransfer, Cancel) {
   HWND cancel = ControlWindow(form_, Ctl::cmdCancel);
   ASSERT_NE(cancel, nullptr);
   state_.InstallInProgress = true;
@@ -217,7 +232,7 @@ TEST_F(DownloadTransfer, CancelDuringASlowTransfer) {
     PostMessageA(cancel, BM_CLICK, 0, 0);
   });
   const auto start = std::chrono::steady_clock::now();
-  const DownloadResult result = Fetch(ServerUrl("trickle/4096/20/2000000"));
+  const DownloadResult result = Fetch(ServerUrl(GetParam()));
   const auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start);
   user.join();
 
@@ -236,6 +251,13 @@ TEST_F(DownloadTransfer, CancelDuringASlowTransfer) {
   WindowDC dc(form_);
   EXPECT_EQ(font.lfHeight, -MulDiv(18, GetDeviceCaps(dc.Get(), LOGPIXELSY), 72));
 }
+
+INSTANTIATE_TEST_SUITE_P(DownloadTransfer,
+                         SlowTransfer,
+                         testing::Values("trickle/4096/20/2000000", "trickle/1/50/3000"),
+                         [](const testing::TestParamInfo<const char*>& info) {
+                           return std::string(info.index == 0 ? "SlowBlocks" : "TricklingBytes");
+                         });
 
 TEST_F(DownloadTransfer, FullPackageFromThePackagesFolder) {
   const std::string base = kDownloadBaseUrl;
