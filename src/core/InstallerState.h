@@ -3,7 +3,10 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
+
+#include "platform/Platform.h"
 
 namespace cvi {
 
@@ -33,6 +36,8 @@ struct InstallerState {
   std::string PackagePath;
   std::string ExtractTargetDir;
   std::int16_t ExtractResult = 0;
+  // The verified package, held so that nobody can swap it before its process has started.
+  std::unique_ptr<HeldFile> HeldPackage;
 };
 
 }  // namespace cvi

@@ -1,7 +1,12 @@
 // Names the installation package, fetches it under a wait cursor and reports how the fetch ended.
 #include "download/PackageRequest.h"
 
+#include <cctype>
 #include <cstdint>
+#include <cstdio>
+#include <memory>
+
+#include "core/PackageDigests.h"
 
 namespace cvi {
 namespace {
@@ -16,6 +21,30 @@ std::string MissingFileMessage(const std::string& localPath) {
          " and inform him of the 'not found' file above.";
 }
 
+std::string VerificationMessage() {
+  return std::string(
+             "Download verification error.  The downloaded installation file is not the one this "
+             "installer expects; it may have been damaged or altered on the way. Please try "
+             "again; if it still fails, please contact ") +
+         kSupportEmail + " and inform him of this 'Verification Error' message.";
+}
+
+// Compares the held file's digest with the pinned one, hex digits in either case.
+bool HasDigest(HeldFile& file, const std::string& pinnedHex) {
+  std::uint8_t digest[HeldFile::kSha256Size];
+  if (!file.Sha256(digest) || pinnedHex.size() != 2 * HeldFile::kSha256Size)
+    return false;
+  for (std::size_t i = 0; i < HeldFile::kSha256Size; ++i) {
+    char hex[3];
+    std::snprintf(hex, sizeof hex, "%02x", digest[i]);
+    for (int k = 0; k < 2; ++k) {
+      if (std::tolower(static_cast<unsigned char>(pinnedHex[2 * i + k])) != hex[k])
+        return false;
+    }
+  }
+  return true;
+}
+
 void ReportFailure(Installer& in, const std::string& caption) {
   in.ui.SetCaption(Form::frmInstall, Ctl::lblDownLoadError, caption);
   in.ui.SetVisible(Form::frmInstall, Ctl::lblDownLoadError, true);
@@ -24,7 +53,8 @@ void ReportFailure(Installer& in, const std::string& caption) {
 // The full and the upgrade package differ only in their name and the field that keeps it.
 bool DownloadPackage(Installer& in,
                      const char* namePrefix,
-                     std::string InstallerState::*nameField) {
+                     std::string InstallerState::*nameField,
+                     const char* pinnedSha256) {
   in.ui.SetVisible(Form::frmInstall, Ctl::lblDownLoadError, false);
   in.ui.SetCaption(Form::frmInstall, Ctl::lblDownLoadError, "");
 
@@ -47,6 +77,16 @@ bool DownloadPackage(Installer& in,
     ReportFailure(in, MissingFileMessage(localPath));
     return false;
   }
+  // The installer starts only the package it was built for. The file stays held from this check
+  // until its process has started, so that it cannot be swapped in between.
+  std::unique_ptr<HeldFile> package = in.os.files.HoldForReading(localPath);
+  if (!package || !HasDigest(*package, pinnedSha256)) {
+    package.reset();
+    in.os.files.DeleteFile(localPath);
+    ReportFailure(in, VerificationMessage());
+    return false;
+  }
+  in.state.HeldPackage = std::move(package);
   return true;
 }
 
@@ -82,11 +122,13 @@ std::string DownloadFailureMessage(DownloadResult result, const std::string& url
 }
 
 bool DownloadFullPackage(Installer& in) {
-  return DownloadPackage(in, "CelvaraStudio_", &InstallerState::FullPackageName);
+  return DownloadPackage(in, "CelvaraStudio_", &InstallerState::FullPackageName,
+                         kFullPackageSha256);
 }
 
 bool DownloadUpgradePackage(Installer& in) {
-  return DownloadPackage(in, "CelvaraStudio_Upgrade_", &InstallerState::UpgradePackageName);
+  return DownloadPackage(in, "CelvaraStudio_Upgrade_", &InstallerState::UpgradePackageName,
+                         kUpgradePackageSha256);
 }
 
 }  // namespace cvi

@@ -74,6 +74,8 @@ std::int16_t RunSelfExtractor(Installer& in,
   constexpr std::int16_t kTrue = -1, kFalse = 0;
   Platform& os = in.os;
   Windows& windows = os.windows;
+  // Held since the download verified it; let go once its process has started, whatever happens.
+  std::unique_ptr<HeldFile> package = std::move(in.state.HeldPackage);
 
   if (os.files.FindEntry(PackagePath, EntryKind::OrdinaryFile).empty()) {
     Tell(in, "Unzip EXE does not exist: " + PackagePath, mb::kIconInformation);
@@ -83,6 +85,7 @@ std::int16_t RunSelfExtractor(Installer& in,
   // The package file and nothing else: quoted, so that a folder with spaces cannot make the
   // platform run another program (C:\Program.exe for C:\Program Files\...).
   os.processes.Start(PackagePath, "\"" + PackagePath + "\"", kNormalActivatedWindow);
+  package.reset();
 
   Windows::Handle dialog = 0;
   double counter = 0;

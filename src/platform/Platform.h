@@ -22,6 +22,16 @@ class OutputFile {
   virtual bool Write(const char* data, std::size_t size) = 0;
 };
 
+// A file held open for reading while others may only read it too, so that it cannot be changed,
+// replaced or deleted until the holder lets go; closed when destroyed.
+class HeldFile {
+ public:
+  static constexpr std::size_t kSha256Size = 32;
+  virtual ~HeldFile() = default;
+  // The SHA-256 digest of the whole file; false when it cannot be read.
+  virtual bool Sha256(std::uint8_t (&digest)[kSha256Size]) = 0;
+};
+
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
@@ -33,6 +43,9 @@ class FileSystem {
   virtual bool DeleteFile(const std::string& path) = 0;
   // Creates (or replaces) a file for writing; null on failure.
   virtual std::unique_ptr<OutputFile> CreateOutputFile(const std::string& path) = 0;
+  // Opens an existing file so that nobody can write, replace or delete it while it is held; null
+  // when it cannot be opened so.
+  virtual std::unique_ptr<HeldFile> HoldForReading(const std::string& path) = 0;
   // GetDriveTypeA of a root path such as "C:\".
   virtual int DriveType(const std::string& root) = 0;
 };

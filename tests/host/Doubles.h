@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "core/Installer.h"
+#include "core/PackageDigests.h"
 #include "platform/Platform.h"
 #include "ui/Forms.h"
 
@@ -87,6 +88,7 @@ class FakeFileSystem : public FileSystem {
     return true;
   }
   std::unique_ptr<OutputFile> CreateOutputFile(const std::string& path) override;
+  std::unique_ptr<HeldFile> HoldForReading(const std::string& path) override;
   int DriveType(const std::string& root) override {
     driveQueries.push_back(root);
     auto it = driveTypes.find(Key(root));
@@ -116,6 +118,9 @@ class FakeFileSystem : public FileSystem {
   std::map<std::string, int> driveTypes{{"C:\\", 3}};
   std::set<std::string> failCreate;  // keys of folders whose creation fails
   std::set<std::string> failOpen;    // keys of files that cannot be created
+  // A package file holds the genuine package unless its key is here.
+  std::set<std::string> tampered;
+  int held = 0;  // files held open right now
   std::vector<std::string> lookups, created, driveQueries;
 
  private:
@@ -144,6 +149,40 @@ class FakeOutputFile : public OutputFile {
   FakeFileSystem& fs_;
   std::string key_;
 };
+
+// Hashes as the genuine package of its name unless the file system calls it tampered with.
+class FakeHeldFile : public HeldFile {
+ public:
+  FakeHeldFile(FakeFileSystem& fs, std::string digestHex) : fs_(fs), hex_(std::move(digestHex)) {
+    ++fs_.held;
+  }
+  ~FakeHeldFile() override { --fs_.held; }
+  bool Sha256(std::uint8_t (&digest)[kSha256Size]) override {
+    for (std::size_t i = 0; i < kSha256Size; ++i)
+      digest[i] = static_cast<std::uint8_t>(std::stoi(hex_.substr(2 * i, 2), nullptr, 16));
+    return true;
+  }
+
+ private:
+  FakeFileSystem& fs_;
+  std::string hex_;
+};
+
+inline std::unique_ptr<HeldFile> FakeFileSystem::HoldForReading(const std::string& path) {
+  const Entry* e = Get(path);
+  if (!e || e->folder)
+    return nullptr;
+  auto endsWith = [&](const std::string& tail) {
+    return path.size() >= tail.size() &&
+           path.compare(path.size() - tail.size(), tail.size(), tail) == 0;
+  };
+  std::string hex(64, '0');
+  if (!tampered.count(Key(path)) && endsWith("\\CelvaraStudio_Upgrade_v3.9.exe"))
+    hex = kUpgradePackageSha256;
+  else if (!tampered.count(Key(path)) && endsWith("\\CelvaraStudio_v3.9.exe"))
+    hex = kFullPackageSha256;
+  return std::make_unique<FakeHeldFile>(*this, hex);
+}
 
 inline std::unique_ptr<OutputFile> FakeFileSystem::CreateOutputFile(const std::string& path) {
   if (failOpen.count(Key(path)))

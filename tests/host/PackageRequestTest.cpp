@@ -168,5 +168,34 @@ TEST(PackageRequest, CancelReplacesTheNoticeAtItsSize) {
   EXPECT_FALSE(r.files.Exists(kFullPath));
 }
 
+// Only the package the installer was built for is kept, and it stays held for the extraction.
+TEST(PackageRequest, PackageMustCarryItsPinnedDigest) {
+  const std::string kVerification =
+      "Download verification error.  The downloaded installation file is not the one this "
+      "installer expects; it may have been damaged or altered on the way. Please try again; if it "
+      "still fails, please contact " +
+      kEmail + " and inform him of this 'Verification Error' message.";
+  struct Case {
+    const char* name;
+    bool upgrade, tampered;
+  };
+  for (const Case& c : {Case{"Full", false, false}, Case{"Upgrade", true, false},
+                        Case{"FullTampered", false, true}, Case{"UpgradeTampered", true, true}}) {
+    SCOPED_TRACE(c.name);
+    Rig r;
+    r.internet.length = 2500;
+    const std::string path =
+        c.upgrade ? "C:\\Apps\\CelvaraStudio\\CelvaraStudio_Upgrade_v3.9.exe" : kFullPath;
+    if (c.tampered)
+      r.files.tampered.insert(FakeFileSystem::Key(path));
+    EXPECT_EQ(c.upgrade ? DownloadUpgradePackage(r.in) : DownloadFullPackage(r.in), !c.tampered);
+    EXPECT_EQ(r.files.Exists(path), !c.tampered);
+    EXPECT_EQ(r.files.held, c.tampered ? 0 : 1);
+    EXPECT_EQ(r.state.HeldPackage != nullptr, !c.tampered);
+    EXPECT_EQ(r.ErrorVisible(), c.tampered);
+    EXPECT_EQ(r.ErrorCaption(), c.tampered ? kVerification : "");
+  }
+}
+
 }  // namespace
 }  // namespace cvi::test

@@ -101,7 +101,16 @@ TEST(RunSelfExtractor, EveryExit) {
 TEST(RunSelfExtractor, DrivesTheDialogInOrder) {
   Rig r;
   r.clipboard.SetText("the user's own text");
+  // The verified package stays held until its process has started, and not a moment longer.
+  r.state.HeldPackage = r.files.HoldForReading(kPackage);
+  int heldAtStart = -1;
+  r.processes.onStart = [&, start = r.processes.onStart] {
+    heldAtStart = r.files.held;
+    start();
+  };
   ASSERT_EQ(r.Run(), -1);
+  EXPECT_EQ(heldAtStart, 1);
+  EXPECT_EQ(r.files.held, 0);
   // Exactly the package is started, quoted, in a normal activated window.
   ASSERT_EQ(r.processes.started.size(), 1u);
   EXPECT_EQ(r.processes.started[0].program, kPackage);

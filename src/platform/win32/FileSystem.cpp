@@ -1,6 +1,11 @@
-// Directory-entry lookup, folder creation, deletion and file writing on the Win32 file system.
+// Directory-entry lookup, folder creation, deletion, file writing and held files on the Win32 file
+// system.
 #include "platform/win32/Handles.h"
 #include "platform/win32/Win32Platform.h"
+
+#include <bcrypt.h>
+
+#include <vector>
 
 namespace cvi::win32 {
 namespace {
@@ -18,6 +23,54 @@ class Win32OutputFile : public OutputFile {
       size -= written;
     }
     return true;
+  }
+
+ private:
+  FileHandle file_;
+};
+
+struct AlgorithmTraits {
+  using Type = BCRYPT_ALG_HANDLE;
+  static Type Empty() { return nullptr; }
+  static void Close(Type h) { BCryptCloseAlgorithmProvider(h, 0); }
+};
+struct HashTraits {
+  using Type = BCRYPT_HASH_HANDLE;
+  static Type Empty() { return nullptr; }
+  static void Close(Type h) { BCryptDestroyHash(h); }
+};
+
+// The file stays open, sharing only reading, for as long as this object lives.
+class Win32HeldFile : public HeldFile {
+ public:
+  explicit Win32HeldFile(FileHandle file) : file_(std::move(file)) {}
+  // The system's own SHA-256 provider, fed from the held handle itself: what is hashed is what
+  // will run.
+  bool Sha256(std::uint8_t (&digest)[kSha256Size]) override {
+    constexpr DWORD kBlock = 256 * 1024;
+    BCRYPT_ALG_HANDLE rawAlgorithm = nullptr;
+    if (!BCRYPT_SUCCESS(
+            BCryptOpenAlgorithmProvider(&rawAlgorithm, BCRYPT_SHA256_ALGORITHM, nullptr, 0)))
+      return false;
+    UniqueHandle<AlgorithmTraits> algorithm(rawAlgorithm);
+    BCRYPT_HASH_HANDLE rawHash = nullptr;
+    if (!BCRYPT_SUCCESS(BCryptCreateHash(algorithm.Get(), &rawHash, nullptr, 0, nullptr, 0, 0)))
+      return false;
+    UniqueHandle<HashTraits> hash(rawHash);
+    LARGE_INTEGER start{};
+    if (!SetFilePointerEx(file_.Get(), start, nullptr, FILE_BEGIN))
+      return false;
+    std::vector<UCHAR> block(kBlock);
+    for (;;) {
+      DWORD got = 0;
+      if (!ReadFile(file_.Get(), block.data(), kBlock, &got, nullptr))
+        return false;
+      if (got == 0)
+        break;
+      if (!BCRYPT_SUCCESS(BCryptHashData(hash.Get(), block.data(), got, 0)))
+        return false;
+    }
+    return BCRYPT_SUCCESS(BCryptFinishHash(hash.Get(), digest, kSha256Size, 0));
   }
 
  private:
@@ -70,6 +123,17 @@ std::unique_ptr<OutputFile> Win32FileSystem::CreateOutputFile(const std::string&
   if (!file)
     return nullptr;
   return std::make_unique<Win32OutputFile>(std::move(file));
+}
+
+// Others may read the file, and so start it as a program, but not write, rename or delete it.
+std::unique_ptr<HeldFile> Win32FileSystem::HoldForReading(const std::string& path) {
+  if (Truncated(path))
+    return nullptr;
+  FileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+  if (!file)
+    return nullptr;
+  return std::make_unique<Win32HeldFile>(std::move(file));
 }
 
 int Win32FileSystem::DriveType(const std::string& root) {

@@ -69,6 +69,7 @@ class Win32FileSystem : public FileSystem {
   bool CreateFolder(const std::string& path) override;
   bool DeleteFile(const std::string& path) override;
   std::unique_ptr<OutputFile> CreateOutputFile(const std::string& path) override;
+  std::unique_ptr<HeldFile> HoldForReading(const std::string& path) override;
   int DriveType(const std::string& root) override;
 };
 

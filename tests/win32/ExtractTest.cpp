@@ -1,0 +1,277 @@
+// The window search and the self-extractor automation against real windows and the real packages.
+#include "Driver.h"
+
+#include <tlhelp32.h>
+
+#include <gtest/gtest.h>
+
+#include "E2ePaths.h"
+#include "ExpectedTexts.h"
+#include "extract/SelfExtractor.h"
+#include "extract/WindowSearch.h"
+
+namespace cvi {
+namespace {
+
+// ---- The window search
+
+class SearchWindows : public testing::Test {
+ protected:
+  void SetUp() override {
+    WNDCLASSA wc{};
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "CviSearchTest";
+    RegisterClassA(&wc);
+  }
+  void TearDown() override {
+    for (HWND w : made_)
+      DestroyWindow(w);
+  }
+  HWND Make(const char* title, bool visible) {
+    HWND w = CreateWindowExA(0, "CviSearchTest", title, WS_OVERLAPPEDWINDOW, 0, 0, 200, 100,
+                             nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+    if (visible)
+      ShowWindow(w, SW_SHOWNOACTIVATE);
+    SetWindowPos(w, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    made_.push_back(w);
+    return w;
+  }
+  static Windows::Handle H(HWND w) { return reinterpret_cast<Windows::Handle>(w); }
+  win32::Win32Windows windows_;
+  std::vector<HWND> made_;
+};
+
+TEST_F(SearchWindows, FindsTheHighestMatchVisibleOrNot) {
+  HWND hidden = Make("CviSearch hidden: WinZip Self-Extractor - h.exe", false);
+  HWND lower = Make("CviSearch lower: WinZip Self-Extractor - y.exe", true);
+  HWND upper = Make("CviSearch upper: WinZip Self-Extractor - x.exe", true);
+  struct Case {
+    const char* part;
+    HWND expected;
+  };
+  const Case cases[] = {
+      {"CviSearch", upper},   {"Extractor - y.exe", lower},  {"hidden: WinZip", hidden},
+      {"cvisearch", nullptr}, {"CviSearch  upper", nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.part);
+    Windows::Handle found = 0xBEEF;
+    EXPECT_EQ(FindWindowByTitle(windows_, found, c.part), H(c.expected));
+    EXPECT_EQ(found, c.expected ? H(c.expected) : 0xBEEF);
+  }
+  // An empty part matches the first window examined, whatever it is.
+  Windows::Handle found = 0;
+  EXPECT_EQ(FindWindowByTitle(windows_, found, ""), H(FindWindowA(nullptr, nullptr)));
+  // Raising the lower window makes it the first match.
+  SetWindowPos(lower, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  EXPECT_EQ(FindWindowByTitle(windows_, found, "CviSearch"), H(lower));
+}
+
+TEST(Clipboard, KeepsTextAndClears) {
+  win32::Win32Clipboard clipboard;
+  std::string text;
+  ASSERT_TRUE(clipboard.SetText("C:\\Program Files\\CelvaraStudio"));
+  ASSERT_TRUE(clipboard.GetText(&text));
+  EXPECT_EQ(text, "C:\\Program Files\\CelvaraStudio");
+  ASSERT_TRUE(clipboard.Clear());
+  EXPECT_FALSE(clipboard.GetText(&text));
+}
+
+// ---- Held packages
+
+std::string Hex(const std::uint8_t (&digest)[HeldFile::kSha256Size]) {
+  std::string hex;
+  char pair[3];
+  for (std::uint8_t b : digest) {
+    std::snprintf(pair, sizeof pair, "%02x", b);
+    hex += pair;
+  }
+  return hex;
+}
+
+TEST(HeldFile, DigestsOfKnownVectors) {
+  const std::pair<std::string, const char*> vectors[] = {
+      {"", "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
+      {"abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
+      {std::string(1000000, 'a'),
+       "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0"},
+  };
+  const std::string path = "C:\\digest-vector.bin";
+  win32::Win32FileSystem files;
+  for (const auto& v : vectors) {
+    ASSERT_TRUE(e2e::WriteWholeFile(path, v.first));
+    std::uint8_t digest[HeldFile::kSha256Size];
+    auto held = files.HoldForReading(path);
+    ASSERT_TRUE(held && held->Sha256(digest));
+    EXPECT_EQ(Hex(digest), v.second);
+  }
+  EXPECT_EQ(files.HoldForReading("C:\\no-such-file.bin"), nullptr);
+  DeleteFileA(path.c_str());
+}
+
+// While the verified package is held nobody can change, replace or delete it, yet it can still be
+// started; once let go it is an ordinary file again.
+TEST(HeldFile, CannotBeSwappedButCanRun) {
+  const std::string package = "C:\\held\\CelvaraStudio_v3.9.exe";
+  const std::string swap = "C:\\held\\swap.exe";
+  ASSERT_TRUE(e2e::CreateFolders("C:\\held"));
+  ASSERT_TRUE(CopyFileA(e2e::DecoyProgramExe().c_str(), package.c_str(), FALSE));
+  ASSERT_TRUE(e2e::WriteWholeFile(swap, "not the package"));
+  win32::Win32FileSystem files;
+  auto held = files.HoldForReading(package);
+  ASSERT_TRUE(held);
+  win32::FileHandle writer(CreateFileA(package.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                       OPEN_EXISTING, 0, nullptr));
+  EXPECT_FALSE(writer);
+  EXPECT_FALSE(MoveFileExA(swap.c_str(), package.c_str(), MOVEFILE_REPLACE_EXISTING));
+  EXPECT_FALSE(DeleteFileA(package.c_str()));
+  win32::Win32Processes processes;
+  EXPECT_TRUE(processes.Start(package, "\"" + package + "\"", SW_SHOWNORMAL));
+  EXPECT_TRUE(e2e::WaitUntil([] { return e2e::FileExists("C:\\held\\decoy-ran.txt"); }));
+  held.reset();
+  EXPECT_TRUE(e2e::WaitUntil([&] { return DeleteFileA(package.c_str()) != FALSE; }));
+  e2e::DeleteTree("C:\\held");
+}
+
+// ---- The self-extractor automation
+
+class RecordingBoxes : public MessageBoxes {
+ public:
+  int Show(const std::string& text, const std::string&, std::uint32_t style) override {
+    shown.push_back(text);
+    styles.push_back(style);
+    return mb::kAnswerOk;
+  }
+  std::vector<std::string> shown;
+  std::vector<std::uint32_t> styles;
+};
+
+class NoView : public FormView {
+ public:
+  void Create(const FormDesign&, const std::vector<ControlState>&) override {}
+  void Destroy(Form) override {}
+  void Show(Form, bool) override {}
+  void Update(Form, Ctl, Property, const ControlState&) override {}
+};
+
+constexpr const char* kFolder = "C:\\Program Files\\CelvaraStudio";
+constexpr const char* kDecoy = "C:\\Program.exe";
+constexpr const char* kDecoyMarker = "C:\\decoy-ran.txt";
+
+std::string PackageOf(const std::string& name) {
+  return e2e::ToWindowsPath(CVI_E2E_PACKAGES_DIR) + "\\" + name;
+}
+
+class Extract : public testing::Test {
+ protected:
+  void SetUp() override {
+    e2e::DeleteTree(kFolder);
+    ASSERT_TRUE(e2e::CreateFolders(kFolder));
+    ASSERT_TRUE(CopyFileA(e2e::DecoyProgramExe().c_str(), kDecoy, FALSE));
+    DeleteFileA(kDecoyMarker);
+    state_.InstallPath = kFolder;
+    state_.MessageTitle = e2e::kMessageTitle;
+  }
+  void TearDown() override {
+    SetEnvironmentVariableA("CVI_SFX_MISBEHAVE", nullptr);
+    // A misbehaving self-extractor may still run, holding its package open; nothing may outlive
+    // the test.
+    win32::FileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    PROCESSENTRY32 entry{};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = Process32First(snapshot.Get(), &entry); more;
+         more = Process32Next(snapshot.Get(), &entry)) {
+      if (std::string(entry.szExeFile).rfind("CelvaraStudio_", 0) != 0)
+        continue;
+      win32::KernelHandle process(
+          OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID));
+      if (process && TerminateProcess(process.Get(), 0))
+        WaitForSingleObject(process.Get(), 5000);
+    }
+    DeleteFileA(kDecoy);
+  }
+  // Copies the package into the installation folder, as the download leaves it, and runs.
+  std::int16_t Run(const std::string& package, const char* misbehave = nullptr) {
+    packagePath_ = std::string(kFolder) + "\\" + package.substr(package.find_last_of('\\') + 1);
+    EXPECT_TRUE(CopyFileA(PackageOf(package).c_str(), packagePath_.c_str(), FALSE))
+        << PackageOf(package);
+    SetEnvironmentVariableA("CVI_SFX_MISBEHAVE", misbehave);
+    return RunSelfExtractor(in_, packagePath_, state_.InstallPath);
+  }
+  bool DialogOpen() {
+    Windows::Handle found = 0;
+    return FindWindowByTitle(windows_, found, kSelfExtractorTitlePart) != 0;
+  }
+  std::string packagePath_;
+  InstallerState state_;
+  NoView view_;
+  Forms forms_{view_};
+  win32::Win32FileSystem files_;
+  win32::Win32Registry registry_;
+  win32::Win32Internet internet_;
+  RecordingBoxes boxes_;
+  win32::Win32EventPump events_;
+  win32::Win32Processes processes_;
+  win32::Win32Screen screen_;
+  win32::Win32FolderBrowser browser_;
+  win32::Win32Windows windows_;
+  win32::Win32Clipboard clipboard_;
+  win32::Win32Keyboard keyboard_;
+  Platform os_{files_,  registry_, internet_, boxes_,     events_,  processes_,
+               screen_, browser_,  windows_,  clipboard_, keyboard_};
+  Installer in_{state_, forms_, os_};
+};
+
+TEST_F(Extract, FullPackageUnpacksUnderAFolderWithSpaces) {
+  ASSERT_TRUE(clipboard_.SetText("the user's own text"));
+  EXPECT_EQ(Run("CelvaraStudio_v3.9.exe"), -1) << (boxes_.shown.empty() ? "" : boxes_.shown[0]);
+  EXPECT_TRUE(boxes_.shown.empty());
+  for (const char* file : {"CVInstall_v3.9.txt", "CelvaraStudio.exe"})
+    EXPECT_TRUE(e2e::FileExists(std::string(kFolder) + "\\" + file)) << file;
+  // The dialog is gone, the user's clipboard is back and the decoy never ran.
+  EXPECT_FALSE(DialogOpen());
+  std::string text;
+  EXPECT_TRUE(clipboard_.GetText(&text));
+  EXPECT_EQ(text, "the user's own text");
+  EXPECT_FALSE(e2e::FileExists(kDecoyMarker));
+}
+
+TEST_F(Extract, UpgradePackageBringsItsOwnLog) {
+  state_.UpgradeMode = true;
+  EXPECT_EQ(Run("CelvaraStudio_Upgrade_v3.9.exe"), -1);
+  EXPECT_TRUE(e2e::FileExists(std::string(kFolder) + "\\CVUpgrade_v3.9.txt"));
+}
+
+// Each misbehaving self-extractor ends in its own message and result.
+TEST_F(Extract, MisbehavingSelfExtractors) {
+  struct Row {
+    const char* package;
+    const char* misbehave;
+    std::int16_t result;
+    std::string message;  // followed by the package path, except the log message
+  };
+  const Row rows[] = {
+      {"CelvaraStudio_v3.9.exe", "no-dialog", 0, expected::kUnzipNoStart},
+      {"CelvaraStudio_v3.9.exe", "ignore-close", -1, ""},
+      {"test\\CelvaraStudio_WrongLog_v3.9.exe", nullptr, 0, expected::kUnzipNoLog},
+      {"CelvaraStudio_v3.9.exe", "no-completion", 0, expected::kUnzipNoFinish},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.misbehave ? row.misbehave : row.package);
+    boxes_.shown.clear();
+    EXPECT_EQ(Run(row.package, row.misbehave), row.result);
+    if (row.message.empty()) {
+      EXPECT_TRUE(boxes_.shown.empty());
+    } else {
+      ASSERT_EQ(boxes_.shown.size(), 1u);
+      const bool withPath = row.message != expected::kUnzipNoLog;
+      EXPECT_EQ(boxes_.shown[0], row.message + (withPath ? packagePath_ : ""));
+    }
+    TearDown();
+    SetUp();
+  }
+}
+
+}  // namespace
+}  // namespace cvi
