@@ -3,7 +3,7 @@
 # Brings the Wine test rig up and down: one template prefix per architecture, a copied prefix, an
 # own Xvfb display and a persistent wineserver per test group, and the vendor server stand-in.
 #
-#   tests/rig/rig.sh up [GROUP...]   (default groups: win32 e2e-startup e2e-target e2e-download)
+#   tests/rig/rig.sh up [GROUP...]   (default groups: win32 e2e-startup e2e-target e2e-download e2e-install)
 #   tests/rig/rig.sh down
 #   tests/rig/rig.sh status
 #   tests/rig/rig.sh arch            (prints 32 or 64: the Wine this machine runs)
@@ -15,7 +15,7 @@ set -euo pipefail
 
 REPO="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 RIG_DIR="${RIG_DIR:-$REPO/build/rig}"
-DEFAULT_GROUPS=(win32 e2e-startup e2e-target e2e-download)
+DEFAULT_GROUPS=(win32 e2e-startup e2e-target e2e-download e2e-install)
 VENDOR_PORT="${CVI_VENDOR_PORT:-47801}"
 WINE_DIR=/usr/lib/wine
 
