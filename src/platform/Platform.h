@@ -46,6 +46,9 @@ class FileSystem {
   // Opens an existing file so that nobody can write, replace or delete it while it is held; null
   // when it cannot be opened so.
   virtual std::unique_ptr<HeldFile> HoldForReading(const std::string& path) = 0;
+  // Paths are text of the active ANSI code page, where a character may take two bytes: true when
+  // `byte` is the first of two (IsDBCSLeadByte).
+  virtual bool IsLeadByte(unsigned char byte) = 0;
   // GetDriveTypeA of a root path such as "C:\".
   virtual int DriveType(const std::string& root) = 0;
 };

@@ -3,6 +3,7 @@
 
 #include <cctype>
 #include <cstddef>
+#include <vector>
 
 namespace cvi {
 namespace {
@@ -33,6 +34,30 @@ constexpr const char* kBoxReinstallPieces[] = {
     "Click 'OK' to overwrite current installation and do a re-install.",
     "(existing CHARTS you have created will be retained; however, you will have to reset your "
     "'defaults' for location, lat/long, etc.)",
+};
+
+// The path in characters of the active code page: a double-byte character's second byte may be
+// 0x5C, the byte of "\\", and must never be taken for one.
+class Characters {
+ public:
+  Characters(const std::string& text, FileSystem& files) : text_(text) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+      starts_.push_back(i);
+      if (files.IsLeadByte(static_cast<unsigned char>(text[i])) && i + 1 < text.size())
+        ++i;
+    }
+  }
+  std::size_t Count() const { return starts_.size(); }
+  std::string First(std::size_t n) const {
+    return n >= Count() ? text_ : text_.substr(0, starts_[n]);
+  }
+  std::string Last(std::size_t n) const {
+    return n >= Count() ? text_ : text_.substr(starts_[Count() - n]);
+  }
+
+ private:
+  const std::string& text_;
+  std::vector<std::size_t> starts_;
 };
 
 std::string Upper(std::string text) {
@@ -143,11 +168,11 @@ bool ValidateInstallPath(Installer& in, const std::string& path) {
   in.ui.SetCaption(kF, Ctl::txtInstallPath, path);
   in.ui.SetVisible(kF, Ctl::lblPathError, false);
 
-  if (working.size() < 3) {
+  if (Characters(working, in.os.files).Count() < 3) {
     return Reject(in, "Invalid installation Path, must be at least 3 characters (like 'C:\\')");
   }
 
-  s.DriveType = in.os.files.DriveType(working.substr(0, 3));
+  s.DriveType = in.os.files.DriveType(Characters(working, in.os.files).First(3));
   if (s.DriveType != kFixedDrive) {
     // The platform names no other types; anything else is as good as unknown.
     const std::size_t index =
@@ -157,11 +182,12 @@ bool ValidateInstallPath(Installer& in, const std::string& path) {
     return Reject(in, "Invalid installation Path. The drive is: " + s.DriveTypeNames[index]);
   }
 
-  if (working.back() == '\\')
+  if (Characters(working, in.os.files).Last(1) == "\\")
     working.pop_back();
 
   // A bare drive such as "C:" is left from a root and needs no test.
-  if (working.size() > 2 && in.os.files.FindEntry(working, EntryKind::FolderOrFile).empty()) {
+  if (Characters(working, in.os.files).Count() > 2 &&
+      in.os.files.FindEntry(working, EntryKind::FolderOrFile).empty()) {
     in.ui.SetCaption(kF, Ctl::txtInstallPath, working);
     return Reject(in, "The directory path you typed in does not exist.");
   }
@@ -169,18 +195,20 @@ bool ValidateInstallPath(Installer& in, const std::string& path) {
 
   // Only the last characters count, so a folder such as MyCelvaraStudio is taken as the product
   // folder itself.
-  if (working.size() <= kProductSuffixLength ||
-      Upper(working.substr(working.size() - kProductWordLength)) != kProductWordUpper) {
+  const Characters chosen(working, in.os.files);
+  if (chosen.Count() <= kProductSuffixLength ||
+      Upper(chosen.Last(kProductWordLength)) != kProductWordUpper) {
     working += kProductSuffix;
   }
   in.ui.SetCaption(kF, Ctl::txtInstallPath, working);
 
-  if (working.size() > kLongestInstallPath) {
+  const std::size_t length = Characters(working, in.os.files).Count();
+  if (length > kLongestInstallPath) {
     return Reject(in,
                   "Invalid installation Path, too long: the installation folder can have at "
                   "most " +
                       std::to_string(kLongestInstallPath) + " characters, this one has " +
-                      std::to_string(working.size()) + ".");
+                      std::to_string(length) + ".");
   }
 
   if (!InstallationPresent(in, working))

@@ -62,7 +62,7 @@ class FakeFileSystem : public FileSystem {
   std::string FindEntry(const std::string& path, EntryKind kind) override {
     lookups.push_back(path);
     // FindFirstFileA finds nothing for a path that ends in a separator.
-    if (!path.empty() && path.back() == '\\')
+    if (!path.empty() && NameStart(path) == path.size())
       return "";
     auto it = entries.find(Key(path));
     if (it == entries.end())
@@ -89,6 +89,7 @@ class FakeFileSystem : public FileSystem {
   }
   std::unique_ptr<OutputFile> CreateOutputFile(const std::string& path) override;
   std::unique_ptr<HeldFile> HoldForReading(const std::string& path) override;
+  bool IsLeadByte(unsigned char byte) override { return leadBytes.count(byte) != 0; }
   int DriveType(const std::string& root) override {
     driveQueries.push_back(root);
     auto it = driveTypes.find(Key(root));
@@ -121,13 +122,26 @@ class FakeFileSystem : public FileSystem {
   // A package file holds the genuine package unless its key is here.
   std::set<std::string> tampered;
   int held = 0;  // files held open right now
+  // The code page's lead bytes; none for a single-byte code page.
+  std::set<unsigned char> leadBytes;
   std::vector<std::string> lookups, created, driveQueries;
 
  private:
+  // Where the last component starts: after the last separator character, never after the second
+  // byte of a double-byte character.
+  std::size_t NameStart(const std::string& path) {
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < path.size(); ++i) {
+      if (path[i] == '\\')
+        start = i + 1;
+      if (IsLeadByte(static_cast<unsigned char>(path[i])))
+        ++i;
+    }
+    return start;
+  }
   Entry& Put(const std::string& path, bool folder, bool hidden) {
     Entry& e = entries[Key(path)];
-    auto pos = path.find_last_of('\\');
-    e.name = pos == std::string::npos ? path : path.substr(pos + 1);
+    e.name = path.substr(NameStart(path));
     e.folder = folder;
     e.hidden = hidden;
     return e;

@@ -133,6 +133,20 @@ const auto kLongFolders = [](TestRig& r) {
   r.files.AddFolder(kTooLong);
 };
 
+// Code page 932: "\x95\x5C" is one character whose second byte is that of "\\", and
+// "\x82\x63" one whose second byte is "c".
+const std::string kKanjiFolder = "C:\\\x95\x5C";
+const std::string kKanjiWordFolder =
+    "C:\\Apps\\\x82\x63"
+    "elvarastudio";
+const auto kCodePage932 = [](TestRig& r) {
+  for (int b = 0x81; b <= 0xFC; ++b)
+    if (b <= 0x9F || b >= 0xE0)
+      r.files.leadBytes.insert(static_cast<unsigned char>(b));
+  r.files.AddFolder(kKanjiFolder);
+  r.files.AddFolder(kKanjiWordFolder);
+};
+
 // Columns: name, setup, argument, answers, result, UpgradeMode, FullInstallMode, InstallPath,
 // cmdInstall, lblTitle, folders created, lblPathError, txtInstallPath, boxes.
 // clang-format off
@@ -178,7 +192,17 @@ INSTANTIATE_TEST_SUITE_P(ValidateInstallPath, DecisionTable, testing::Values(
         true, kFinal, "caption before", "title before", TreeIn(kFinal, true), "", kFinal, {}},
     Row{"Row8_DriveRoot", nullptr, "C:\\", {}, true, false, true, "C:\\CelvaraStudio",
         "caption before", "title before", TreeIn("C:\\CelvaraStudio", true), "",
-        "C:\\CelvaraStudio", {}}),
+        "C:\\CelvaraStudio", {}},
+    Row{"DoubleByteFolderEndingInTheBackslashByte", kCodePage932, kKanjiFolder, {}, true, false,
+        true, kKanjiFolder + "\\CelvaraStudio", "caption before", "title before",
+        TreeIn(kKanjiFolder + "\\CelvaraStudio", true), "", kKanjiFolder + "\\CelvaraStudio", {}},
+    Row{"DoubleByteFolderWithItsBackslash", kCodePage932, kKanjiFolder + "\\", {}, true, false,
+        true, kKanjiFolder + "\\CelvaraStudio", "caption before", "title before",
+        TreeIn(kKanjiFolder + "\\CelvaraStudio", true), "", kKanjiFolder + "\\CelvaraStudio", {}},
+    Row{"DoubleByteCharacterBeforeTheWordIsNoProductFolder", kCodePage932, kKanjiWordFolder, {},
+        true, false, true, kKanjiWordFolder + "\\CelvaraStudio", "caption before", "title before",
+        TreeIn(kKanjiWordFolder + "\\CelvaraStudio", true), "",
+        kKanjiWordFolder + "\\CelvaraStudio", {}}),
     [](const testing::TestParamInfo<Row>& info) { return std::string(info.param.name); });
 // clang-format on
 

@@ -136,6 +136,10 @@ std::unique_ptr<HeldFile> Win32FileSystem::HoldForReading(const std::string& pat
   return std::make_unique<Win32HeldFile>(std::move(file));
 }
 
+bool Win32FileSystem::IsLeadByte(unsigned char byte) {
+  return IsDBCSLeadByte(byte) != FALSE;
+}
+
 int Win32FileSystem::DriveType(const std::string& root) {
   return static_cast<int>(GetDriveTypeA(root.c_str()));
 }

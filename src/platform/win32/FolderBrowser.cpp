@@ -137,7 +137,10 @@ std::string Win32FolderBrowser::BrowseForFolder(const std::string& title,
   std::string path(buffer);
   if (path.empty())
     return "";
-  if (path.back() != '\\')
+  // The last character, not the last byte: in a double-byte code page a character's second byte
+  // may be that of "\\".
+  const char* last = CharPrevExA(CP_ACP, path.c_str(), path.c_str() + path.size(), 0);
+  if (std::string(last) != "\\")
     path += '\\';
   return path;
 }

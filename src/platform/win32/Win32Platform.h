@@ -70,6 +70,7 @@ class Win32FileSystem : public FileSystem {
   bool DeleteFile(const std::string& path) override;
   std::unique_ptr<OutputFile> CreateOutputFile(const std::string& path) override;
   std::unique_ptr<HeldFile> HoldForReading(const std::string& path) override;
+  bool IsLeadByte(unsigned char byte) override;
   int DriveType(const std::string& root) override;
 };
 
