@@ -52,6 +52,7 @@ void ReportFailure(Installer& in, const std::string& caption) {
 
 // The full and the upgrade package differ only in their name and the field that keeps it.
 bool DownloadPackage(Installer& in,
+                     const std::string& baseUrl,
                      const char* namePrefix,
                      std::string InstallerState::*nameField,
                      const char* pinnedSha256) {
@@ -60,7 +61,7 @@ bool DownloadPackage(Installer& in,
 
   const std::string name = std::string(namePrefix) + kProductVersion + ".exe";
   in.state.*nameField = name;
-  const std::string url = kDownloadBaseUrl + name;
+  const std::string url = baseUrl + name;
   const std::string localPath = in.state.InstallPath + "\\" + name;
 
   // The pointer is back before any message shows, whatever the transfer's outcome.
@@ -121,14 +122,21 @@ std::string DownloadFailureMessage(DownloadResult result, const std::string& url
   return "Download CANCEL by user request.";
 }
 
-bool DownloadFullPackage(Installer& in) {
-  return DownloadPackage(in, "CelvaraStudio_", &InstallerState::FullPackageName,
+bool DownloadPackageFrom(Installer& in, const std::string& baseUrl, bool upgrade) {
+  if (upgrade) {
+    return DownloadPackage(in, baseUrl, "CelvaraStudio_Upgrade_",
+                           &InstallerState::UpgradePackageName, kUpgradePackageSha256);
+  }
+  return DownloadPackage(in, baseUrl, "CelvaraStudio_", &InstallerState::FullPackageName,
                          kFullPackageSha256);
 }
 
+bool DownloadFullPackage(Installer& in) {
+  return DownloadPackageFrom(in, kDownloadBaseUrl, false);
+}
+
 bool DownloadUpgradePackage(Installer& in) {
-  return DownloadPackage(in, "CelvaraStudio_Upgrade_", &InstallerState::UpgradePackageName,
-                         kUpgradePackageSha256);
+  return DownloadPackageFrom(in, kDownloadBaseUrl, true);
 }
 
 }  // namespace cvi

@@ -13,6 +13,9 @@ namespace cvi {
 bool DownloadFullPackage(Installer& in);
 bool DownloadUpgradePackage(Installer& in);
 
+// The same fetch from another root address; the two above use the vendor's.
+bool DownloadPackageFrom(Installer& in, const std::string& baseUrl, bool upgrade);
+
 // The caption that reports a failed transfer of `url`; "" for DownloadOk. A code outside the
 // known ones is reported as a cancel.
 std::string DownloadFailureMessage(DownloadResult result, const std::string& url);

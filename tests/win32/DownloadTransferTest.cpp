@@ -271,5 +271,25 @@ TEST_F(DownloadTransfer, FullPackageFromThePackagesFolder) {
   EXPECT_EQ(screen_.MousePointer(), Screen::kDefault);
 }
 
+// Whatever arrives instead of the package it was built for is refused and removed: one byte
+// changed, a chunked reply cut off before its last chunk, an error page sent as a success.
+TEST_F(DownloadTransfer, OnlyThePinnedPackageIsKept) {
+  const std::string verification =
+      std::string(
+          "Download verification error.  The downloaded installation file is not the one "
+          "this installer expects; it may have been damaged or altered on the way. Please "
+          "try again; if it still fails, please contact ") +
+      kSupportEmail + " and inform him of this 'Verification Error' message.";
+  for (const char* prefix : {"flip/", "chunkedcut/", "page200/"}) {
+    SCOPED_TRACE(prefix);
+    EXPECT_FALSE(DownloadPackageFrom(in_, ServerUrl(prefix), false));
+    EXPECT_EQ(Shown(Ctl::lblDownLoadError), verification);
+    EXPECT_FALSE(FileExists(path_));
+    EXPECT_EQ(state_.HeldPackage, nullptr);
+  }
+  EXPECT_TRUE(DownloadPackageFrom(in_, ServerUrl("chunked/"), false));
+  EXPECT_NE(state_.HeldPackage, nullptr);
+}
+
 }  // namespace
 }  // namespace cvi::win32
