@@ -11,7 +11,7 @@ packages=(
   cmake make g++ googletest python3 clang-format
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 libz-mingw-w64-dev zlib1g-dev
   wine wine32:i386 wine64
-  xvfb xauth x11-utils xdotool imagemagick fonts-dejavu-core fonts-wine fonts-liberation
+  locales xvfb xauth x11-utils xdotool imagemagick fonts-dejavu-core fonts-wine fonts-liberation
 )
 
 missing=()
@@ -26,5 +26,11 @@ if [ "${#missing[@]}" -gt 0 ]; then
   fi
   $SUDO apt-get update -qq
   $SUDO apt-get install -y -qq -o Dpkg::Use-Pty=0 --no-install-recommends "${missing[@]}" >/dev/null
+fi
+# The code-page tests run Wine in a Japanese locale (code page 932).
+if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
+  $SUDO sed -i 's/^# *\(ja_JP.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+  grep -q '^ja_JP.UTF-8 UTF-8' /etc/locale.gen || echo 'ja_JP.UTF-8 UTF-8' | $SUDO tee -a /etc/locale.gen >/dev/null
+  $SUDO locale-gen >/dev/null
 fi
 echo "setup: tools present"

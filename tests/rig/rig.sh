@@ -15,7 +15,7 @@ set -euo pipefail
 
 REPO="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 RIG_DIR="${RIG_DIR:-$REPO/build/rig}"
-DEFAULT_GROUPS=(win32 e2e-startup e2e-target e2e-download e2e-install)
+DEFAULT_GROUPS=(win32 win32-cp932 e2e-startup e2e-target e2e-download e2e-install)
 VENDOR_PORT="${CVI_VENDOR_PORT:-47801}"
 WINE_DIR=/usr/lib/wine
 
@@ -168,6 +168,10 @@ export WINELOADER='$wine'
 export WINESERVER='$server'
 export CVI_RIG_GROUP='$group'
 EOF
+  # Wine takes its ANSI code page from the Unix locale: a "-cp932" group runs in Japanese (932).
+  if [[ $group == *-cp932 ]]; then
+    echo "export LANG='ja_JP.UTF-8' LC_ALL='ja_JP.UTF-8'" >>"$dir/env"
+  fi
   (
     # shellcheck disable=SC1091
     source "$dir/env"

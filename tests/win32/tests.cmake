@@ -3,9 +3,12 @@
 file(GLOB CVI_WIN32_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/*Test.cpp)
 # The download tests are a program of their own (below): they need the vendor server stand-in.
 list(FILTER CVI_WIN32_TEST_SOURCES EXCLUDE REGEX "/Download[^/]*$")
+# So are the code-page tests: their group runs Wine with the double-byte code page 932.
+list(FILTER CVI_WIN32_TEST_SOURCES EXCLUDE REGEX "/CodePage[^/]*$")
 if(CVI_WIN32_TEST_SOURCES)
   cvi_e2e_tests(win32_tests win32 ${CVI_WIN32_TEST_SOURCES})
 endif()
+cvi_e2e_tests(cp932_tests win32-cp932 ${CMAKE_CURRENT_LIST_DIR}/CodePage932Test.cpp)
 
 # ---------------------------------------------------------------------------------------------
 # Package download: the transfer through WinINet, the file system and the real frmInstall window,
