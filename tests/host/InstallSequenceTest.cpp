@@ -113,6 +113,32 @@ TEST(InstallSequence, ValidationCanTurnTheAttemptIntoAnUpgrade) {
   EXPECT_TRUE(r.Logged("show frmLaunch"));
 }
 
+// The machine variable may name any folder: the upgrade works in it as it is, with nothing
+// appended and no validation.
+TEST(InstallSequence, UpgradeOfAFolderWithAnotherName) {
+  const std::string folder = "D:\\Tools\\CS";
+  TestRig r;
+  InstallerEvents handlers{r.in};
+  FakeSelfExtractor extractor{r};
+  r.ui.SetEvents(&handlers);
+  r.registry.Set("CelvaraStudio", 1, folder + '\0');
+  r.files.AddFolder("D:\\Tools");
+  r.files.AddFolder(folder);
+  r.files.AddFile(folder + "\\CelvaraStudio.exe");
+  r.internet.length = 3 * 4096;
+  extractor.logName = "CVUpgrade_v3.9.txt";
+  Startup(r.in);
+  r.events.At(50, [&r] { r.ui.UserClick(kF, Ctl::cmdInstall); });
+  r.events.At(20000, [&r] { r.ui.UserClose(Form::frmLaunch); });
+  MainLoop(r.in);
+  EXPECT_EQ(r.state.PackagePath, folder + "\\CelvaraStudio_Upgrade_v3.9.exe");
+  EXPECT_EQ(r.state.ExtractTargetDir, folder);
+  EXPECT_EQ(extractor.folder, folder);
+  EXPECT_EQ(r.state.ExtractResult, -1);
+  EXPECT_TRUE(r.files.created.empty());
+  EXPECT_TRUE(std::count(r.view.log.begin(), r.view.log.end(), "show frmLaunch") > 0);
+}
+
 TEST(InstallSequence, OnlyExactlyTrueCompletes) {
   const std::pair<std::int16_t, const char*> rows[] = {
       {-1, "COMPLETE"}, {0, "FAILED"}, {1, "FAILED"}, {-2, "FAILED"}, {255, "FAILED"}};
