@@ -2,7 +2,7 @@
 // wall time of each run with the sum of the pauses that the automation asked for on its way.
 //
 //   extract_bench PACKAGE [RUNS]
-#include "platform/win32/Win32Platform.h"
+#include "platform/win32/Win32PlatformSet.h"
 
 #include <algorithm>
 #include <chrono>
@@ -36,14 +36,6 @@ class SilentBoxes : public MessageBoxes {
   }
 };
 
-class NoView : public FormView {
- public:
-  void Create(const FormDesign&, const std::vector<ControlState>&) override {}
-  void Destroy(Form) override {}
-  void Show(Form, bool) override {}
-  void Update(Form, Ctl, Property, const ControlState&) override {}
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -63,22 +55,12 @@ int main(int argc, char** argv) {
 
   InstallerState state;
   state.InstallPath = folder;
-  NoView view;
+  NullFormView view;
   Forms forms(view);
-  win32::Win32FileSystem files;
-  win32::Win32Registry registry;
-  win32::Win32Internet internet;
   SilentBoxes boxes;
   CountingPump events;
-  win32::Win32Processes processes;
-  win32::Win32Screen screen;
-  win32::Win32FolderBrowser browser;
-  win32::Win32Windows windows;
-  win32::Win32Clipboard clipboard;
-  win32::Win32Keyboard keyboard;
-  Platform os{files,  registry, internet, boxes,     events,  processes,
-              screen, browser,  windows,  clipboard, keyboard};
-  Installer in{state, forms, os};
+  win32::Win32PlatformSet platform(boxes, &events);
+  Installer in{state, forms, platform.os};
 
   std::vector<double> ratios;
   for (int run = 0; run < runs; ++run) {

@@ -78,14 +78,6 @@ bool BareTransfer(const std::string& url, const std::string& path) {
 
 // A view that draws nothing and a pump that dispatches nothing: what the transfer costs without
 // the window, for the breakdown.
-class NullView : public FormView {
- public:
-  void Create(const FormDesign&, const std::vector<ControlState>&) override {}
-  void Destroy(Form) override {}
-  void Show(Form, bool) override {}
-  void Update(Form, Ctl, Property, const ControlState&) override {}
-};
-
 class NullPump : public EventPump {
  public:
   void WaitMilliseconds(std::int32_t) override {}
@@ -130,7 +122,7 @@ class WindowTransfer {
   InstallerState state_;
   Win32Screen screen_;
   Win32FormView view_{GetModuleHandleA(nullptr), screen_};
-  NullView nullView_;
+  NullFormView nullView_;
   Forms forms_;
   Win32FileSystem files_;
   Win32Registry registry_;

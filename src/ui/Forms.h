@@ -30,6 +30,15 @@ class FormView {
   virtual void Update(Form form, Ctl ctl, Property property, const ControlState& state) = 0;
 };
 
+// Draws nothing: for running the logic where its windows need not be seen (tests, benchmarks).
+class NullFormView : public FormView {
+ public:
+  void Create(const FormDesign&, const std::vector<ControlState>&) override {}
+  void Destroy(Form) override {}
+  void Show(Form, bool) override {}
+  void Update(Form, Ctl, Property, const ControlState&) override {}
+};
+
 // The logic side: the event handlers of the windows.
 class FormEvents {
  public:

@@ -1,5 +1,6 @@
 // The window search and the self-extractor automation against real windows and the real packages.
 #include "Driver.h"
+#include "platform/win32/Win32PlatformSet.h"
 
 #include <tlhelp32.h>
 
@@ -147,14 +148,6 @@ class RecordingBoxes : public MessageBoxes {
   std::vector<std::uint32_t> styles;
 };
 
-class NoView : public FormView {
- public:
-  void Create(const FormDesign&, const std::vector<ControlState>&) override {}
-  void Destroy(Form) override {}
-  void Show(Form, bool) override {}
-  void Update(Form, Ctl, Property, const ControlState&) override {}
-};
-
 constexpr const char* kFolder = "C:\\Program Files\\CelvaraStudio";
 constexpr const char* kDecoy = "C:\\Program.exe";
 constexpr const char* kDecoyMarker = "C:\\decoy-ran.txt";
@@ -205,22 +198,13 @@ class Extract : public testing::Test {
   }
   std::string packagePath_;
   InstallerState state_;
-  NoView view_;
+  NullFormView view_;
   Forms forms_{view_};
-  win32::Win32FileSystem files_;
-  win32::Win32Registry registry_;
-  win32::Win32Internet internet_;
   RecordingBoxes boxes_;
-  win32::Win32EventPump events_;
-  win32::Win32Processes processes_;
-  win32::Win32Screen screen_;
-  win32::Win32FolderBrowser browser_;
-  win32::Win32Windows windows_;
-  win32::Win32Clipboard clipboard_;
-  win32::Win32Keyboard keyboard_;
-  Platform os_{files_,  registry_, internet_, boxes_,     events_,  processes_,
-               screen_, browser_,  windows_,  clipboard_, keyboard_};
-  Installer in_{state_, forms_, os_};
+  win32::Win32PlatformSet platform_{boxes_};
+  win32::Win32Windows& windows_ = platform_.windows;
+  win32::Win32Clipboard& clipboard_ = platform_.clipboard;
+  Installer in_{state_, forms_, platform_.os};
 };
 
 TEST_F(Extract, FullPackageUnpacksUnderAFolderWithSpaces) {
