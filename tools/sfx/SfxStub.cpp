@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "ZipArchive.h"
+#include "platform/win32/OleSession.h"
 
 namespace {
 
@@ -84,20 +85,6 @@ struct PidlFreer {
   void operator()(ITEMIDLIST* pidl) const { CoTaskMemFree(pidl); }
 };
 using UniquePidl = std::unique_ptr<ITEMIDLIST, PidlFreer>;
-
-class OleSession {
- public:
-  OleSession() : ok_(SUCCEEDED(OleInitialize(nullptr))) {}
-  ~OleSession() {
-    if (ok_)
-      OleUninitialize();
-  }
-  OleSession(const OleSession&) = delete;
-  OleSession& operator=(const OleSession&) = delete;
-
- private:
-  bool ok_;
-};
 
 // A temporary file that is deleted unless it was renamed to its final name.
 class TempFile {
@@ -336,7 +323,7 @@ void SelectFolderField(HWND dialog) {
 }
 
 void Browse(HWND dialog) {
-  OleSession ole;
+  cvi::win32::OleSession ole;
   const std::string start = WindowText(GetDlgItem(dialog, kIdFolder));
   char display[MAX_PATH] = {};
   BROWSEINFOA info{};

@@ -16,6 +16,7 @@ endif()
 if(WIN32)
   add_executable(sfx_stub WIN32 ${CVI_SFX_DIR}/SfxStub.cpp)
   target_link_libraries(sfx_stub PRIVATE cvsfxzip cvwarnings shell32 ole32)
+  target_include_directories(sfx_stub PRIVATE ${CMAKE_SOURCE_DIR}/src)
   target_compile_definitions(sfx_stub PRIVATE WINVER=0x0601 _WIN32_WINNT=0x0601 NOMINMAX STRICT)
   set_target_properties(sfx_stub PROPERTIES OUTPUT_NAME SfxStub
     RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tools/sfx)

@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 
+#include "platform/win32/OleSession.h"
 #include "platform/win32/Win32Platform.h"
 
 namespace cvi::win32 {
@@ -27,21 +28,6 @@ class ItemIdList {
 
  private:
   LPITEMIDLIST list_;
-};
-
-// The dialog needs OLE on its thread; a balanced pair whether or not the caller set it up.
-class OleScope {
- public:
-  OleScope() : result_(OleInitialize(nullptr)) {}
-  ~OleScope() {
-    if (SUCCEEDED(result_))
-      OleUninitialize();
-  }
-  OleScope(const OleScope&) = delete;
-  OleScope& operator=(const OleScope&) = delete;
-
- private:
-  HRESULT result_;
 };
 
 // The file-system path of an item into a buffer of MAX_PATH characters; the shell's answer
@@ -110,7 +96,7 @@ int CALLBACK BrowseCallbackProc(HWND dialog, UINT message, LPARAM param, LPARAM 
 std::string Win32FolderBrowser::BrowseForFolder(const std::string& title,
                                                 const std::string& startFolder,
                                                 const std::function<bool()>& stillWanted) {
-  OleScope ole;
+  OleSession ole;
   const std::string browseTitle = title;
   BrowseContext context{&startFolder, &stillWanted, nullptr};
 

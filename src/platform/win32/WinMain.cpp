@@ -3,7 +3,6 @@
 #include "platform/win32/Win32Platform.h"
 
 #include <commctrl.h>
-#include <ole2.h>
 
 #include <exception>
 
@@ -11,6 +10,7 @@
 #include "core/Installer.h"
 #include "core/InstallerEvents.h"
 #include "core/Main.h"
+#include "platform/win32/OleSession.h"
 #include "ui/win32/FormWindow.h"
 
 namespace {
@@ -18,25 +18,11 @@ namespace {
 // The installer's one shared state, alive for the whole process.
 cvi::InstallerState installerState;
 
-// OLE stays initialised for the whole run: the folder dialog needs it.
-class OleSession {
- public:
-  OleSession() : ok_(SUCCEEDED(OleInitialize(nullptr))) {}
-  ~OleSession() {
-    if (ok_)
-      OleUninitialize();
-  }
-  OleSession(const OleSession&) = delete;
-  OleSession& operator=(const OleSession&) = delete;
-
- private:
-  bool ok_;
-};
-
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-  OleSession ole;
+  // OLE stays initialised for the whole run: the folder dialog needs it.
+  cvi::win32::OleSession ole;
   INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
   InitCommonControlsEx(&controls);
 
