@@ -221,29 +221,27 @@ TEST_F(Extract, FullPackageUnpacksUnderAFolderWithSpaces) {
   EXPECT_FALSE(e2e::FileExists(kDecoyMarker));
 }
 
-TEST_F(Extract, UpgradePackageBringsItsOwnLog) {
-  state_.UpgradeMode = true;
-  EXPECT_EQ(Run("CelvaraStudio_Upgrade_v3.9.exe"), -1);
-  EXPECT_TRUE(e2e::FileExists(std::string(kFolder) + "\\CVUpgrade_v3.9.txt"));
-}
-
-// Each misbehaving self-extractor ends in its own message and result.
-TEST_F(Extract, MisbehavingSelfExtractors) {
+// The upgrade package brings its own log; each misbehaving self-extractor ends in its own message
+// and result.
+TEST_F(Extract, PackagesAndMisbehavingSelfExtractors) {
   struct Row {
     const char* package;
     const char* misbehave;
+    bool upgrade;
     std::int16_t result;
     std::string message;  // followed by the package path, except the log message
   };
   const Row rows[] = {
-      {"CelvaraStudio_v3.9.exe", "no-dialog", 0, expected::kUnzipNoStart},
-      {"CelvaraStudio_v3.9.exe", "ignore-close", -1, ""},
-      {"test\\CelvaraStudio_WrongLog_v3.9.exe", nullptr, 0, expected::kUnzipNoLog},
-      {"CelvaraStudio_v3.9.exe", "no-completion", 0, expected::kUnzipNoFinish},
+      {"CelvaraStudio_Upgrade_v3.9.exe", nullptr, true, -1, ""},
+      {"CelvaraStudio_v3.9.exe", "no-dialog", false, 0, expected::kUnzipNoStart},
+      {"CelvaraStudio_v3.9.exe", "ignore-close", false, -1, ""},
+      {"test\\CelvaraStudio_WrongLog_v3.9.exe", nullptr, false, 0, expected::kUnzipNoLog},
+      {"CelvaraStudio_v3.9.exe", "no-completion", false, 0, expected::kUnzipNoFinish},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.misbehave ? row.misbehave : row.package);
     boxes_.shown.clear();
+    state_.UpgradeMode = row.upgrade;
     EXPECT_EQ(Run(row.package, row.misbehave), row.result);
     if (row.message.empty()) {
       EXPECT_TRUE(boxes_.shown.empty());
