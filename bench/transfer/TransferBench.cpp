@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "core/InstallerEvents.h"
+#include "app/InstallerEvents.h"
 #include "download/TransferLoop.h"
 #include "platform/win32/Handles.h"
 #include "ui/win32/FormWindow.h"

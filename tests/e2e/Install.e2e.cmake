@@ -16,7 +16,7 @@ set(CVI_SLOW_DIR ${CMAKE_CURRENT_BINARY_DIR}/slow-installer)
 cvi_slow_build_config(${CVI_SLOW_DIR}/generated)
 
 # Only the package request reads the address; its own object takes precedence over the library's.
-add_executable(CVInstallSlow WIN32 ${CMAKE_SOURCE_DIR}/src/platform/win32/WinMain.cpp
+add_executable(CVInstallSlow WIN32 ${CMAKE_SOURCE_DIR}/src/app/WinMain.cpp
                                    ${CMAKE_SOURCE_DIR}/src/download/PackageRequest.cpp
                                    ${CMAKE_SOURCE_DIR}/src/resources/CVInstall.rc)
 target_include_directories(CVInstallSlow BEFORE PRIVATE ${CVI_SLOW_DIR}/generated)

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "Driver.h"
-#include "core/Main.h"
+#include "app/Main.h"
 #include "host/Doubles.h"
 #include "target/ValidateInstallPath.h"
 

@@ -5,8 +5,8 @@
 #include <string>
 
 #include "Doubles.h"
-#include "core/InstallerEvents.h"
-#include "core/Main.h"
+#include "app/InstallerEvents.h"
+#include "app/Main.h"
 #include "target/ChangePath.h"
 
 namespace cvi::test {

@@ -7,9 +7,9 @@
 
 #include "Doubles.h"
 #include "ExpectedTexts.h"
-#include "core/InstallCommands.h"
-#include "core/InstallerEvents.h"
-#include "core/Main.h"
+#include "app/InstallCommands.h"
+#include "app/InstallerEvents.h"
+#include "app/Main.h"
 
 namespace cvi::test {
 namespace {

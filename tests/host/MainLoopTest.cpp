@@ -2,8 +2,8 @@
 #include <gtest/gtest.h>
 
 #include "Doubles.h"
-#include "core/InstallerEvents.h"
-#include "core/Main.h"
+#include "app/InstallerEvents.h"
+#include "app/Main.h"
 
 namespace cvi::test {
 namespace {

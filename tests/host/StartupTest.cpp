@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "Doubles.h"
-#include "core/Main.h"
+#include "app/Main.h"
 
 namespace cvi::test {
 namespace {

@@ -4,7 +4,7 @@
 #include <functional>
 
 #include "Doubles.h"
-#include "core/InstallCommands.h"
+#include "app/InstallCommands.h"
 #include "download/TransferLoop.h"
 
 namespace cvi::test {

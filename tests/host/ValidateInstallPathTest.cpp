@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "Doubles.h"
-#include "core/Main.h"
+#include "app/Main.h"
 #include "target/ValidateInstallPath.h"
 
 namespace cvi::test {

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/Main.h"
+#include "app/Main.h"
 #include "target/ValidateInstallPath.h"
 
 namespace cvi {

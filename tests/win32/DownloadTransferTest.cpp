@@ -13,7 +13,7 @@
 #include <string>
 #include <thread>
 
-#include "core/InstallerEvents.h"
+#include "app/InstallerEvents.h"
 #include "download/PackageRequest.h"
 #include "download/TransferLoop.h"
 #include "ui/win32/FormWindow.h"

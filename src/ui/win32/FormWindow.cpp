@@ -1,4 +1,5 @@
-// Draws the installer's windows from their designs and routes the user's actions to the model.
+// Creates the installer's windows from their designs, keeps them in step with the control model
+// and routes the user's actions to it.
 #include "ui/win32/FormWindow.h"
 
 #include <commctrl.h>
@@ -9,24 +10,18 @@
 #include <exception>
 
 #include "resources/resource.h"
+#include "ui/win32/FormParts.h"
 
 namespace cvi::win32 {
 namespace {
 
+using form::kCaptionInterval;
+using form::kCaptionTimer;
+using form::ToColour;
+using form::WindowText;
+
 constexpr const char* kFormClass = "CVInstallForm";
 constexpr int kTwipsPerInch = 1440;
-constexpr UINT_PTR kCaptionTimer = 1;
-// A label shows a new caption at most this often; a faster stream of changes (the byte counter
-// of a download) is applied from a timer, so the screen never lags by more than a few ticks.
-constexpr DWORD kCaptionInterval = 20;
-
-COLORREF ToColour(Rgb rgb) {
-  return RGB(rgb.r, rgb.g, rgb.b);
-}
-
-bool IsTransparentLabel(const ControlDesign& design) {
-  return design.kind == ControlKind::Label && !design.opaque;
-}
 
 DWORD LabelAlignment(const ControlDesign& design) {
   switch (design.align) {
@@ -44,16 +39,6 @@ int ScreenDpi(int index) {
   WindowDC screen(nullptr);
   const int dpi = screen.Get() ? GetDeviceCaps(screen.Get(), index) : 0;
   return dpi > 0 ? dpi : 96;
-}
-
-std::string WindowText(HWND hwnd) {
-  const int length = GetWindowTextLengthA(hwnd);
-  if (length <= 0)
-    return "";
-  std::string text(static_cast<std::size_t>(length) + 1, '\0');
-  const int copied = GetWindowTextA(hwnd, &text[0], length + 1);
-  text.resize(copied > 0 ? static_cast<std::size_t>(copied) : 0);
-  return text;
 }
 
 }  // namespace
@@ -101,29 +86,6 @@ int Win32FormView::ToPixelsX(double twips) const {
 
 int Win32FormView::ToPixelsY(double twips) const {
   return MulDiv(static_cast<int>(std::lround(twips)), dpiY_, kTwipsPerInch);
-}
-
-// Every stored font is MS Sans Serif in the ANSI character set; only size and weight vary.
-HFONT Win32FormView::Font(double points, bool bold) {
-  const int hundredths = static_cast<int>(std::lround(points * 100));
-  auto key = std::make_pair(hundredths, bold);
-  auto it = fonts_.find(key);
-  if (it == fonts_.end()) {
-    const int height = -MulDiv(hundredths, dpiY_, 72 * 100);
-    HFONT font = CreateFontA(height, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
-                             ANSI_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                             DEFAULT_PITCH | FF_SWISS, kWindowFontFace);
-    it = fonts_.emplace(key, GdiObject(font)).first;
-  }
-  return static_cast<HFONT>(it->second.Get());
-}
-
-HBRUSH Win32FormView::Brush(COLORREF colour) {
-  auto it = brushes_.find(colour);
-  if (it == brushes_.end()) {
-    it = brushes_.emplace(colour, GdiObject(CreateSolidBrush(colour))).first;
-  }
-  return static_cast<HBRUSH>(it->second.Get());
 }
 
 void Win32FormView::Create(const FormDesign& design, const std::vector<ControlState>& controls) {
@@ -325,117 +287,6 @@ void Win32FormView::Update(Form form, Ctl ctl, Property property, const ControlS
   }
 }
 
-// A label paints its whole area, background included, so a new caption never leaves the old
-// one behind.
-void Win32FormView::ApplyCaption(ControlWindow& control, const std::string& caption) {
-  control.pending = false;
-  control.lastCaptionTick = GetTickCount();
-  SetWindowTextA(control.hwnd, caption.c_str());
-}
-
-void Win32FormView::FlushCaptions(FormWindow& window) {
-  for (ControlWindow& control : window.controls) {
-    if (control.pending)
-      ApplyCaption(control, control.pendingCaption);
-  }
-}
-
-// A transparent label shows what lies beneath it: the background of its container and the
-// controls below it in the stacking order. It paints them itself, so the result does not depend on
-// the order in which the system repaints overlapping windows.
-void Win32FormView::PaintBeneath(FormWindow& window, ControlWindow& label, HDC dc) {
-  HWND parent = GetParent(label.hwnd);
-  RECT own;
-  GetWindowRect(label.hwnd, &own);
-  MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&own), 2);
-  RECT area{0, 0, own.right - own.left, own.bottom - own.top};
-  COLORREF background = RGB(255, 255, 255);
-  if (ControlWindow* container = FindControl(window, parent)) {
-    background = ToColour(container->design->back);
-  }
-  FillRect(dc, &area, Brush(background));
-
-  const std::size_t index = static_cast<std::size_t>(&label - window.controls.data());
-  for (std::size_t i = window.controls.size(); i-- > index + 1;) {
-    ControlWindow& below = window.controls[i];
-    if (!below.hwnd || GetParent(below.hwnd) != parent || !IsWindowVisible(below.hwnd))
-      continue;
-    RECT rect;
-    GetWindowRect(below.hwnd, &rect);
-    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rect), 2);
-    RECT overlap;
-    if (!IntersectRect(&overlap, &rect, &own))
-      continue;
-    OffsetRect(&rect, -own.left, -own.top);
-    const ControlDesign& d = *below.design;
-    if (d.kind == ControlKind::Image) {
-      DrawPictureIn(dc, rect);
-    } else if (d.kind == ControlKind::Label && d.opaque) {
-      FillRect(dc, &rect, Brush(ToColour(d.back)));
-    }
-  }
-}
-
-// What a transparent label shows beneath it has changed when a control below it appears,
-// disappears or moves.
-void Win32FormView::RepaintLabelsAbove(FormWindow& window, ControlWindow& control) {
-  HWND parent = GetParent(control.hwnd);
-  for (ControlWindow& above : window.controls) {
-    if (&above == &control)
-      break;
-    if (above.hwnd && IsTransparentLabel(*above.design) && GetParent(above.hwnd) == parent)
-      InvalidateRect(above.hwnd, nullptr, TRUE);
-  }
-}
-
-void Win32FormView::FocusControl(FormWindow& window, Ctl ctl) {
-  ControlWindow* control = FindControl(window, ctl);
-  if (!control || !control->hwnd)
-    return;
-  SetFocus(control->hwnd);
-  if (control->design->kind == ControlKind::TextBox) {
-    SendMessageA(control->hwnd, EM_SETSEL, 0, -1);
-  }
-}
-
-// Focus must not stay on a control that has just been hidden or disabled.
-void Win32FormView::MoveFocusFrom(FormWindow& window, ControlWindow& control) {
-  HWND focus = GetFocus();
-  if (!focus || (focus != control.hwnd && !IsChild(control.hwnd, focus)))
-    return;
-  if (!forms_)
-    return;
-  const Ctl next = forms_->NextInTabOrder(window.form, control.design->name);
-  if (next != Ctl::None && next != control.design->name) {
-    FocusControl(window, next);
-  } else {
-    SetFocus(window.hwnd);
-  }
-}
-
-bool Win32FormView::PreTranslate(MSG& msg) {
-  if (msg.message != WM_KEYDOWN && msg.message != WM_CHAR)
-    return false;
-  if (!msg.hwnd || !forms_)
-    return false;
-  FormWindow* window = FindByWindow(GetAncestor(msg.hwnd, GA_ROOT));
-  if (!window)
-    return false;
-  if (msg.message == WM_CHAR) {
-    // No button is a default or cancel button: Enter and Esc do nothing, not even beep.
-    return msg.wParam == '\r' || msg.wParam == 27 || msg.wParam == '\t';
-  }
-  if (msg.wParam != VK_TAB)
-    return false;
-  ControlWindow* current = FindControl(*window, msg.hwnd);
-  const Ctl from = current ? current->design->name : Ctl::None;
-  const bool backwards = GetKeyState(VK_SHIFT) < 0;
-  const Ctl next = forms_->NextInTabOrder(window->form, from, backwards);
-  if (next != Ctl::None)
-    FocusControl(*window, next);
-  return true;
-}
-
 HWND Win32FormView::FirstVisibleForm() {
   for (const auto& window : windows_) {
     if (window && window->hwnd && IsWindowVisible(window->hwnd))
@@ -634,114 +485,6 @@ LRESULT Win32FormView::HandleMessage(FormWindow& window,
       break;
   }
   return DefWindowProcA(hwnd, message, wParam, lParam);
-}
-
-// Coming back to a window puts the focus back where it was, or on the first control in tab order.
-void Win32FormView::OnActivate(FormWindow& window, bool active) {
-  if (!active)
-    return;
-  HWND target = window.lastFocus;
-  if (target &&
-      (!IsChild(window.hwnd, target) || !IsWindowVisible(target) || !IsWindowEnabled(target))) {
-    target = nullptr;
-  }
-  if (target) {
-    SetFocus(target);
-    return;
-  }
-  if (forms_) {
-    const Ctl first = forms_->NextInTabOrder(window.form, Ctl::None);
-    if (first != Ctl::None)
-      return FocusControl(window, first);
-  }
-  SetFocus(window.hwnd);
-}
-
-LRESULT Win32FormView::ColourStatic(FormWindow& window, HDC dc, HWND child) {
-  ControlWindow* control = FindControl(window, child);
-  if (!control)
-    return reinterpret_cast<LRESULT>(GetStockObject(WHITE_BRUSH));
-  const ControlDesign& d = *control->design;
-  if (d.kind == ControlKind::TextBox) {
-    // A disabled path box keeps its own background and greys its text: it can be read but not
-    // edited.
-    SetTextColor(dc, GetSysColor(COLOR_GRAYTEXT));
-    SetBkColor(dc, ToColour(d.back));
-    return reinterpret_cast<LRESULT>(Brush(ToColour(d.back)));
-  }
-  SetTextColor(dc, ToColour(d.fore));
-  if (IsTransparentLabel(d)) {
-    PaintBeneath(window, *control, dc);
-    SetBkMode(dc, TRANSPARENT);
-    return reinterpret_cast<LRESULT>(GetStockObject(NULL_BRUSH));
-  }
-  SetBkColor(dc, ToColour(d.back));
-  return reinterpret_cast<LRESULT>(Brush(ToColour(d.back)));
-}
-
-void Win32FormView::DrawButton(FormWindow& window, const DRAWITEMSTRUCT& item) {
-  ControlWindow* control = FindControl(window, item.hwndItem);
-  if (!control)
-    return;
-  const ControlDesign& d = *control->design;
-  HDC dc = item.hDC;
-  RECT rect = item.rcItem;
-  const bool pressed = (item.itemState & ODS_SELECTED) != 0;
-  const bool disabled = (item.itemState & ODS_DISABLED) != 0;
-  FillRect(dc, &rect, Brush(ToColour(d.back)));
-  DrawEdge(dc, &rect, pressed ? EDGE_SUNKEN : EDGE_RAISED, BF_RECT);
-
-  const std::string text = WindowText(item.hwndItem);
-  auto font = reinterpret_cast<HFONT>(SendMessageA(item.hwndItem, WM_GETFONT, 0, 0));
-  SelectIn selectFont(dc, font);
-  SetBkMode(dc, TRANSPARENT);
-  RECT textRect = rect;
-  if (pressed)
-    OffsetRect(&textRect, 1, 1);
-  const UINT format = DT_CENTER | DT_VCENTER | DT_SINGLELINE;
-  if (disabled) {
-    RECT shadow = textRect;
-    OffsetRect(&shadow, 1, 1);
-    SetTextColor(dc, GetSysColor(COLOR_3DHILIGHT));
-    DrawTextA(dc, text.c_str(), -1, &shadow, format);
-    SetTextColor(dc, GetSysColor(COLOR_GRAYTEXT));
-  } else {
-    SetTextColor(dc, ToColour(d.fore));
-  }
-  DrawTextA(dc, text.c_str(), -1, &textRect, format);
-  if ((item.itemState & ODS_FOCUS) && !disabled) {
-    RECT focus = rect;
-    InflateRect(&focus, -4, -4);
-    SetTextColor(dc, RGB(0, 0, 0));
-    SetBkColor(dc, ToColour(d.back));
-    DrawFocusRect(dc, &focus);
-  }
-}
-
-// The picture fills its control: unscaled at 96 dpi, smoothly scaled at any other.
-void Win32FormView::DrawPictureIn(HDC dc, const RECT& rect) {
-  const int width = rect.right - rect.left;
-  const int height = rect.bottom - rect.top;
-  BITMAP info{};
-  if (!picture_ || !GetObjectA(picture_.Get(), sizeof(info), &info)) {
-    FillRect(dc, &rect, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-    return;
-  }
-  MemoryDC memory(CreateCompatibleDC(dc));
-  if (!memory)
-    return;
-  SelectIn selectPicture(memory.Get(), picture_.Get());
-  if (width == info.bmWidth && height == info.bmHeight) {
-    BitBlt(dc, rect.left, rect.top, width, height, memory.Get(), 0, 0, SRCCOPY);
-    return;
-  }
-  const int oldMode = SetStretchBltMode(dc, HALFTONE);
-  POINT origin;
-  SetBrushOrgEx(dc, 0, 0, &origin);
-  StretchBlt(dc, rect.left, rect.top, width, height, memory.Get(), 0, 0, info.bmWidth,
-             info.bmHeight, SRCCOPY);
-  SetBrushOrgEx(dc, origin.x, origin.y, nullptr);
-  SetStretchBltMode(dc, oldMode);
 }
 
 }  // namespace cvi::win32

@@ -1,7 +1,7 @@
 // The main loop: the only place where windows are exchanged, the product started and the run ended.
 #include <string>
 
-#include "core/Main.h"
+#include "app/Main.h"
 
 namespace cvi {
 namespace {

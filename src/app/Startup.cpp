@@ -1,7 +1,7 @@
 // Start-up: the fixed texts, the upgrade or full-installation decision, the first window.
 #include <string>
 
-#include "core/Main.h"
+#include "app/Main.h"
 #include "platform/SysEnvVar.h"
 
 namespace cvi {

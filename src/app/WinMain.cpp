@@ -6,10 +6,10 @@
 
 #include <exception>
 
-#include "core/InstallCommands.h"
+#include "app/InstallCommands.h"
+#include "app/InstallerEvents.h"
+#include "app/Main.h"
 #include "core/Installer.h"
-#include "core/InstallerEvents.h"
-#include "core/Main.h"
 #include "platform/win32/OleSession.h"
 #include "ui/win32/FormWindow.h"
 

@@ -1,9 +1,9 @@
 // Routes the windows' events to their handlers.
-#include "core/InstallerEvents.h"
+#include "app/InstallerEvents.h"
 
 #include <exception>
 
-#include "core/InstallCommands.h"
+#include "app/InstallCommands.h"
 #include "launch/CompletionWindows.h"
 #include "target/ChangePath.h"
 

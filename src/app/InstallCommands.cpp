@@ -1,5 +1,5 @@
 // The handlers behind INSTALL, CANCEL and the close command of frmInstall.
-#include "core/InstallCommands.h"
+#include "app/InstallCommands.h"
 
 #include <cstddef>
 #include <exception>
