@@ -11,6 +11,7 @@
 #include "app/Main.h"
 #include "core/Installer.h"
 #include "platform/win32/OleSession.h"
+#include "platform/win32/SingleInstance.h"
 #include "ui/win32/FormWindow.h"
 
 namespace {
@@ -18,9 +19,20 @@ namespace {
 // The installer's one shared state, alive for the whole process.
 cvi::InstallerState installerState;
 
+constexpr const char* kSessionClaimName = "Local\\CelvaraStudioInstaller";
+// How long a second installer looks for the first one's window: the first may have been started
+// a moment earlier (a double double-click) and not show it yet.
+constexpr DWORD kFindFirstInstallerMs = 5000;
+
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+  // A second installer shows the first one instead of a window of its own.
+  cvi::win32::SessionClaim claim(kSessionClaimName);
+  if (!claim.First()) {
+    cvi::win32::BringOtherInstanceToFront(cvi::win32::kFormWindowClass, kFindFirstInstallerMs);
+    return 0;
+  }
   // OLE stays initialised for the whole run: the folder dialog needs it.
   cvi::win32::OleSession ole;
   INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};

@@ -1,5 +1,9 @@
-// Ending the real installer from its window: CANCEL and the close command.
+// Ending the real installer from its window: CANCEL and the close command, whatever other
+// programs do to its shared timer; and one installer at a time.
 #include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
 
 #include "Driver.h"
 
@@ -32,6 +36,68 @@ TEST_F(MainLoopEndTest, ClosingTheWindowEndsTheRun) {
   DWORD exitCode = 1;
   ASSERT_TRUE(run_.process().WaitForExit(3000, &exitCode)) << "still running after 3 s";
   EXPECT_EQ(0u, exitCode);
+}
+
+// Another program that keeps cancelling the shared named timer cannot hold the main loop's wait:
+// CANCEL still ends the run. Meanwhile this process waits on the same timer too, and each of its
+// waits still returns.
+TEST_F(MainLoopEndTest, CancelEndsTheRunWhileAnotherProgramCancelsTheSharedTimer) {
+  win32::KernelHandle timer(CreateWaitableTimerA(nullptr, TRUE, "CelvaraStudioTimer"));
+  ASSERT_TRUE(timer.Valid());
+  std::atomic<bool> stop{false};
+  // It gives up after a while and fires the timer, so that a wait it held ends and fails.
+  std::thread meddler([&] {
+    const ULONGLONG end = GetTickCount64() + 8000;
+    while (!stop && GetTickCount64() < end) {
+      CancelWaitableTimer(timer.Get());
+      Sleep(2);
+    }
+    LARGE_INTEGER now{};
+    SetWaitableTimer(timer.Get(), &now, 0, nullptr, nullptr, FALSE);
+  });
+  Sleep(300);
+  win32::Win32EventPump pump;
+  for (int i = 0; i < 5; ++i) {
+    const ULONGLONG before = GetTickCount64();
+    pump.WaitMilliseconds(100);
+    EXPECT_LE(GetTickCount64() - before, 1000u) << "a wait of this process was held";
+  }
+  const ULONGLONG start = GetTickCount64();
+  e2e::Click(run_[Ctl::cmdCancel]);
+  const bool ended = run_.process().WaitForExit(3000);
+  stop = true;
+  meddler.join();
+  EXPECT_TRUE(ended) << "still running 3 s after CANCEL";
+  EXPECT_LT(GetTickCount64() - start, 3000u);
+}
+
+// A second installer in the session shows no window of its own: it brings the first one to the
+// front and ends.
+TEST_F(MainLoopEndTest, ASecondInstallerBringsTheFirstToTheFrontAndEnds) {
+  win32::WindowHandle other(CreateWindowExA(0, "STATIC", "Another program", WS_POPUP | WS_VISIBLE,
+                                            0, 0, 200, 100, nullptr, nullptr,
+                                            GetModuleHandleA(nullptr), nullptr));
+  ASSERT_TRUE(other.Valid());
+  SetForegroundWindow(other.Get());
+  ASSERT_TRUE(e2e::WaitUntil([&] { return GetForegroundWindow() == other.Get(); }));
+
+  e2e::Process second;
+  ASSERT_TRUE(e2e::StartInstaller(second));
+  bool showedAWindow = false;
+  const bool ended = e2e::WaitUntil(
+      [&] {
+        for (HWND window : e2e::TopLevelWindows(second.Id()))
+          showedAWindow = showedAWindow || e2e::Visible(window);
+        return !second.Running();
+      },
+      10000);
+  DWORD exitCode = 1;
+  ASSERT_TRUE(ended && second.WaitForExit(0, &exitCode)) << "the second installer still runs";
+  EXPECT_EQ(0u, exitCode);
+  EXPECT_FALSE(showedAWindow);
+  EXPECT_TRUE(e2e::WaitUntil([&] { return GetForegroundWindow() == run_.Window(); }))
+      << "the first installer was not brought to the front";
+  EXPECT_TRUE(run_.process().Running());
 }
 
 }  // namespace

@@ -2,6 +2,9 @@
 // and idle cost.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 #include "Driver.h"
 #include "platform/win32/Handles.h"
 
@@ -142,6 +145,51 @@ TEST_F(WaitMillisecondsTest, WithoutItsTimerStillEndsOnTimeAndDispatches) {
   EXPECT_EQ(1, seen_.recorded);
   EXPECT_LT(cpuMs, 100);
 }
+
+// Another program holding the shared timer's name may cancel it, push it far ahead or fire it
+// early, over and over; a wait still lasts about the time it asked for. The meddler fires the
+// timer once more when it stops, so that a wait it held would end and fail instead of hanging.
+struct Meddling {
+  const char* name;
+  LONGLONG dueIn100ns;  // 0: cancel the timer
+};
+
+class TimerMeddling : public WaitMillisecondsTest, public testing::WithParamInterface<Meddling> {};
+
+TEST_P(TimerMeddling, WaitStillEndsOnTime) {
+  win32::KernelHandle timer(CreateWaitableTimerA(nullptr, TRUE, "CelvaraStudioTimer"));
+  ASSERT_TRUE(timer.Valid());
+  std::atomic<bool> stop{false};
+  std::thread meddler([&] {
+    const ULONGLONG end = GetTickCount64() + 3000;
+    while (!stop && GetTickCount64() < end) {
+      LARGE_INTEGER due;
+      due.QuadPart = GetParam().dueIn100ns;
+      if (due.QuadPart == 0)
+        CancelWaitableTimer(timer.Get());
+      else
+        SetWaitableTimer(timer.Get(), &due, 0, nullptr, nullptr, FALSE);
+      Sleep(5);
+    }
+    LARGE_INTEGER now{};
+    SetWaitableTimer(timer.Get(), &now, 0, nullptr, nullptr, FALSE);
+  });
+  Sleep(20);
+  const double elapsed = TimedWait(300);
+  stop = true;
+  meddler.join();
+  EXPECT_GE(elapsed, 280);
+  EXPECT_LE(elapsed, 700);
+}
+
+INSTANTIATE_TEST_SUITE_P(WaitMillisecondsTest,
+                         TimerMeddling,
+                         testing::Values(Meddling{"Cancelled", 0},
+                                         Meddling{"PushedAnHourAhead", -36000000000LL},
+                                         Meddling{"FiredEarly", -10000}),
+                         [](const testing::TestParamInfo<Meddling>& row) {
+                           return std::string(row.param.name);
+                         });
 
 }  // namespace
 }  // namespace cvi

@@ -14,25 +14,40 @@ constexpr LONGLONG kLooksPerSecond = 1000;
 
 }  // namespace
 
+// The named timer is shared with every other holder of its name: a wait of this thread nested in
+// ours may re-arm it for an earlier moment, and ours then ends with it. Another program may cancel
+// it, re-arm it or fire it early as well; that must neither hold this wait past its own time nor
+// end it before, so the wait also keeps its own deadline and re-arms the timer after a signal that
+// nobody here asked for.
 void Win32EventPump::WaitMilliseconds(std::int32_t milliseconds) {
   const DWORD start = GetTickCount();
+  const DWORD length = milliseconds > 0 ? static_cast<DWORD>(milliseconds) : 0;
   KernelHandle timer(CreateWaitableTimerA(nullptr, TRUE, kTimerName));
-  if (!timer)
+  if (!timer || !Arm(timer.Get(), length))
     return WaitWithoutTimer(start, milliseconds);
-  LARGE_INTEGER due;
-  due.QuadPart = -static_cast<LONGLONG>(milliseconds) * 10000;
-  if (!SetWaitableTimer(timer.Get(), &due, 0, nullptr, nullptr, FALSE)) {
-    return WaitWithoutTimer(start, milliseconds);
-  }
+  const unsigned ownWait = ++waitsStarted_;
   HANDLE handle = timer.Get();
   for (;;) {
-    const DWORD result = MsgWaitForMultipleObjects(1, &handle, FALSE, INFINITE, kWakeMask);
+    const DWORD elapsed = GetTickCount() - start;
+    const DWORD left = elapsed < length ? length - elapsed : 0;
+    const DWORD result = MsgWaitForMultipleObjects(1, &handle, FALSE, left, kWakeMask);
     if (result == WAIT_FAILED)
       return WaitWithoutTimer(start, milliseconds);
     Dispatch();
-    if (result == WAIT_OBJECT_0)
+    if (result == WAIT_TIMEOUT || GetTickCount() - start >= length)
       return;
+    if (result == WAIT_OBJECT_0) {
+      if (waitsStarted_ != ownWait)
+        return;
+      Arm(handle, length - (GetTickCount() - start));
+    }
   }
+}
+
+bool Win32EventPump::Arm(HANDLE timer, DWORD milliseconds) {
+  LARGE_INTEGER due;
+  due.QuadPart = -static_cast<LONGLONG>(milliseconds) * 10000;
+  return SetWaitableTimer(timer, &due, 0, nullptr, nullptr, FALSE) != FALSE;
 }
 
 // Without the timer the wait still ends after about the time asked for, sleeping in the message

@@ -41,11 +41,15 @@ class Win32EventPump : public EventPump {
 
  private:
   void WaitWithoutTimer(DWORD start, std::int32_t milliseconds);
+  // Sets the shared timer to fire `milliseconds` from now.
+  static bool Arm(HANDLE timer, DWORD milliseconds);
   // Takes and dispatches every message in the queue.
   void Dispatch();
   MessageFilter* filter_;
   // When DoEvents last looked at the queue, in performance-counter ticks.
   LONGLONG lastLook_ = 0;
+  // Timed waits begun so far; a wait whose count has moved on had a wait nested in it.
+  unsigned waitsStarted_ = 0;
 };
 
 class Win32Registry : public Registry {

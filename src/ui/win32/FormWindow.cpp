@@ -20,7 +20,6 @@ using form::kCaptionTimer;
 using form::ToColour;
 using form::WindowText;
 
-constexpr const char* kFormClass = "CVInstallForm";
 constexpr int kTwipsPerInch = 1440;
 
 DWORD LabelAlignment(const ControlDesign& design) {
@@ -64,12 +63,12 @@ Win32FormView::Win32FormView(HINSTANCE instance, Win32Screen& screen)
   wc.hIconSm = smallIcon_;
   wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
   wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
-  wc.lpszClassName = kFormClass;
+  wc.lpszClassName = kFormWindowClass;
   RegisterClassExA(&wc);
 
   // The windows are owned by this hidden one, which keeps them off the task bar.
-  owner_.Reset(CreateWindowExA(0, kFormClass, "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, instance,
-                               nullptr));
+  owner_.Reset(CreateWindowExA(0, kFormWindowClass, "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
+                               instance, nullptr));
 }
 
 Win32FormView::~Win32FormView() {
@@ -114,7 +113,7 @@ void Win32FormView::Create(const FormDesign& design, const std::vector<ControlSt
 
   FormWindow* raw = window.get();
   windows_[index] = std::move(window);
-  HWND hwnd = CreateWindowExA(exStyle, kFormClass, design.caption, style, x, y, width, height,
+  HWND hwnd = CreateWindowExA(exStyle, kFormWindowClass, design.caption, style, x, y, width, height,
                               owner_.Get(), nullptr, instance_, raw);
   if (!hwnd) {
     windows_[index].reset();

@@ -17,6 +17,9 @@
 
 namespace cvi::win32 {
 
+// The window class of every installer window, the hidden owner included.
+constexpr const char* kFormWindowClass = "CVInstallForm";
+
 class Win32FormView : public FormView, public MessageFilter, public FormWindows {
  public:
   Win32FormView(HINSTANCE instance, Win32Screen& screen);
