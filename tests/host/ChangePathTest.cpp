@@ -1,6 +1,8 @@
 // "Change Drive or Path": the dialog's arguments, Cancel, and what a validated choice changes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <deque>
 #include <functional>
 #include <string>
 
@@ -126,6 +128,43 @@ TEST(ChangePath, WindowClosedDuringAQuestionEndsEverything) {
   EXPECT_TRUE(r.files.created.empty());
   EXPECT_FALSE(r.ui.AnyLoaded());
   EXPECT_EQ(r.view.log, std::vector<std::string>{"destroy frmInstall"});
+}
+
+// A folder chosen in the dialog that already holds the product: after an upgrade answer INSTALL
+// upgrades without asking again; after a re-install answer INSTALL validates the folder again and
+// so asks its questions again.
+TEST(ChangePath, AnsweredChoiceThenInstall) {
+  struct Row {
+    const char* name;
+    std::deque<int> answers;
+    std::size_t questions;
+    const char* package;
+  };
+  const Row rows[] = {
+      {"upgrade", {mb::kAnswerYes}, 1, "CelvaraStudio_Upgrade_v3.9.exe"},
+      {"re-install",
+       {mb::kAnswerNo, mb::kAnswerOk, mb::kAnswerNo, mb::kAnswerOk},
+       4,
+       "CelvaraStudio_v3.9.exe"},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    ChangePathRig r;
+    InstallerEvents handlers{r.in};
+    r.ui.SetEvents(&handlers);
+    r.files.AddFolder("C:\\Apps\\CelvaraStudio");
+    r.files.AddFile("C:\\Apps\\CelvaraStudio\\CelvaraStudio.exe");
+    r.internet.length = 4096;
+    r.browser.result = "C:\\Apps\\";
+    r.boxes.answers = row.answers;
+    cmdChange_Click(r.in);
+    r.ui.UserClick(kF, Ctl::cmdInstall);
+    const auto questions = std::count_if(
+        r.boxes.shown.begin(), r.boxes.shown.end(),
+        [](const FakeMessageBoxes::Box& box) { return (box.style & 0xF0) == mb::kIconQuestion; });
+    EXPECT_EQ(static_cast<std::size_t>(questions), row.questions);
+    EXPECT_EQ(r.internet.url, std::string(kDownloadBaseUrl) + row.package);
+  }
 }
 
 }  // namespace

@@ -158,6 +158,7 @@ TEST(InstallSequence, LabelsAcrossAttempts) {
     r.internet.urlOpens = false;
     r.ui.UserClick(kF, Ctl::cmdInstall);
     EXPECT_TRUE(r.ui.Visible(kF, Ctl::lblDownLoadError));
+    EXPECT_TRUE(r.ui.Visible(kF, Ctl::lblDLcomplete));
     EXPECT_TRUE(r.ui.Visible(kF, Ctl::lblInProcess));
     EXPECT_EQ(r.Caption(Ctl::lblInProcess), "FAILED");
     r.internet.urlOpens = true;
@@ -165,6 +166,7 @@ TEST(InstallSequence, LabelsAcrossAttempts) {
   r.events.At(10100, [&r] {
     r.events.AtYield(r.events.yields + 1, [&r] {
       EXPECT_FALSE(r.ui.Visible(kF, Ctl::lblDownLoadError));
+      EXPECT_TRUE(r.ui.Visible(kF, Ctl::lblDLcomplete));
       EXPECT_EQ(r.Caption(Ctl::lblInProcess), "FAILED");
       EXPECT_EQ(r.Caption(Ctl::lblSize), "(Download size is approximatly 2500000 -- 2.5mb)");
     });

@@ -112,7 +112,12 @@ void CompleteInto(LoopRig& r, bool upgrade, const std::string& folder) {
 TEST(MainLoop, LaunchStartsTheProductThenEnds) {
   LoopRig r;
   CompleteInto(r, true, "D:\\Apps\\CelvaraStudio");
-  r.events.At(250, [&] { r.ui.UserClick(Form::frmLaunch, Ctl::cmdLaunch); });
+  // The click only asks: the window stays up until the main loop has started the product.
+  r.events.At(250, [&] {
+    r.ui.UserClick(Form::frmLaunch, Ctl::cmdLaunch);
+    EXPECT_TRUE(r.ui.IsShown(Form::frmLaunch));
+    EXPECT_TRUE(r.processes.started.empty());
+  });
   r.RunLoop();
   ASSERT_EQ(r.processes.started.size(), 1u);
   const FakeProcesses::Started& p = r.processes.started[0];
