@@ -428,6 +428,23 @@ bool ClipboardData(UINT format, std::string* data) {
   return true;
 }
 
+namespace {
+const std::string kUsersPrivateData("\x01private\0data\xff", 14);
+UINT UsersPrivateFormat() {
+  return RegisterClipboardFormatA("CviUsersPrivateFormat");
+}
+}  // namespace
+
+bool SetUsersClipboard(const std::string& text) {
+  return SetClipboardFormats({{CF_TEXT, text + '\0'}, {UsersPrivateFormat(), kUsersPrivateData}});
+}
+
+bool HoldsUsersClipboard(const std::string& text) {
+  std::string data, privateData;
+  return ClipboardData(CF_TEXT, &data) && data.c_str() == text &&
+         ClipboardData(UsersPrivateFormat(), &privateData) && privateData == kUsersPrivateData;
+}
+
 // ---- Message boxes ------------------------------------------------------------------------------
 
 HWND FindMessageBox(const std::string& title, DWORD processId) {

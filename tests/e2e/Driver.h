@@ -149,6 +149,10 @@ bool SetClipboardText(const std::string& text);
 bool SetClipboardFormats(const std::vector<std::pair<UINT, std::string>>& formats);
 // The bytes of one format on the clipboard (a memory block's whole size); false when it has none.
 bool ClipboardData(UINT format, std::string* data);
+// A user's clipboard: `text` and a format of another program's own, with bytes of its own.
+bool SetUsersClipboard(const std::string& text);
+// True when the clipboard still holds exactly what SetUsersClipboard put there.
+bool HoldsUsersClipboard(const std::string& text);
 
 // ---- Message boxes ------------------------------------------------------------------------------
 

@@ -69,28 +69,13 @@ TEST_F(SearchWindows, FindsTheHighestMatchVisibleOrNot) {
   EXPECT_EQ(FindWindowByTitle(windows_, found, "CviSearch"), H(lower));
 }
 
-const UINT kPrivateFormat = RegisterClipboardFormatA("CviUsersPrivateFormat");
-const std::string kPrivateData("\x01private\0data\xff", 14);
-
 // ---- The clipboard
-
-// The user's clipboard: text and a format of another program's own.
-void SetUsersClipboard(const std::string& text) {
-  ASSERT_TRUE(e2e::SetClipboardFormats({{CF_TEXT, text + '\0'}, {kPrivateFormat, kPrivateData}}));
-}
-void ExpectUsersClipboard(const std::string& text) {
-  std::string data;
-  EXPECT_TRUE(e2e::ClipboardData(CF_TEXT, &data));
-  EXPECT_EQ(data.c_str(), text);
-  EXPECT_TRUE(e2e::ClipboardData(kPrivateFormat, &data));
-  EXPECT_EQ(data, kPrivateData);
-}
 
 // The whole clipboard is taken, and comes back as it was; a format whose handle cannot be copied
 // leaves it untouched.
 TEST(Clipboard, TakesEverythingOrNothing) {
   win32::Win32Clipboard clipboard;
-  SetUsersClipboard("the user's own text");
+  ASSERT_TRUE(e2e::SetUsersClipboard("the user's own text"));
   std::vector<ClipboardFormat> saved;
   ASSERT_TRUE(clipboard.Take(&saved));
   EXPECT_EQ(CountClipboardFormats(), 0);
@@ -99,14 +84,14 @@ TEST(Clipboard, TakesEverythingOrNothing) {
   EXPECT_TRUE(e2e::ClipboardData(CF_TEXT, &text));
   EXPECT_STREQ(text.c_str(), "C:\\Program Files\\CelvaraStudio");
   ASSERT_TRUE(clipboard.Restore(saved));
-  ExpectUsersClipboard("the user's own text");
+  EXPECT_TRUE(e2e::HoldsUsersClipboard("the user's own text"));
 
   ASSERT_TRUE(OpenClipboard(nullptr));
   SetClipboardData(CF_DSPBITMAP, CreateBitmap(1, 1, 1, 1, nullptr));
   CloseClipboard();
   EXPECT_FALSE(clipboard.Take(&saved));
   EXPECT_TRUE(IsClipboardFormatAvailable(CF_DSPBITMAP));
-  ExpectUsersClipboard("the user's own text");
+  EXPECT_TRUE(e2e::HoldsUsersClipboard("the user's own text"));
 }
 
 // ---- Held packages
@@ -242,7 +227,7 @@ class Extract : public testing::Test {
 TEST_F(Extract, BothRoutesUnpackUnderAFolderWithSpaces) {
   for (const char* misbehave : {static_cast<const char*>(nullptr), "no-mnemonics"}) {
     SCOPED_TRACE(misbehave ? misbehave : "controls");
-    SetUsersClipboard("the user's own text");
+    ASSERT_TRUE(e2e::SetUsersClipboard("the user's own text"));
     EXPECT_EQ(Run("CelvaraStudio_v3.9.exe", misbehave), -1)
         << (boxes_.shown.empty() ? "" : boxes_.shown[0]);
     EXPECT_TRUE(boxes_.shown.empty());
@@ -250,7 +235,7 @@ TEST_F(Extract, BothRoutesUnpackUnderAFolderWithSpaces) {
       EXPECT_TRUE(e2e::FileExists(std::string(kFolder) + "\\" + file)) << file;
     // The dialog is gone, the user's clipboard is back and the decoy never ran.
     EXPECT_FALSE(DialogOpen());
-    ExpectUsersClipboard("the user's own text");
+    EXPECT_TRUE(e2e::HoldsUsersClipboard("the user's own text"));
     EXPECT_FALSE(e2e::FileExists(kDecoyMarker));
     TearDown();
     SetUp();
@@ -340,7 +325,7 @@ TEST_F(Extract, ClipboardHeldByAnotherProgramDuringThePaste) {
     SCOPED_TRACE(misbehave ? misbehave : "controls");
     ASSERT_TRUE(e2e::CreateFolders(userData + "\\Docs"));
     ASSERT_TRUE(e2e::WriteWholeFile(notes, "the user's own notes"));
-    SetUsersClipboard(userData);
+    ASSERT_TRUE(e2e::SetUsersClipboard(userData));
     e2e::Process holder;
     ASSERT_TRUE(holder.Start("\"" + e2e::RivalProgramExe() + "\" hold-clipboard 800"));
     ASSERT_TRUE(e2e::WaitUntil([] { return FindWindowA(nullptr, "Rival - clipboard holder"); }));
@@ -353,7 +338,7 @@ TEST_F(Extract, ClipboardHeldByAnotherProgramDuringThePaste) {
     EXPECT_FALSE(e2e::FileExists(userData + "\\CelvaraStudio.exe"));
     EXPECT_EQ(e2e::ReadWholeFile(notes), "the user's own notes");
     EXPECT_TRUE(holder.WaitForExit(5000));
-    ExpectUsersClipboard(userData);
+    EXPECT_TRUE(e2e::HoldsUsersClipboard(userData));
     e2e::DeleteTree(userData);
     TearDown();
     SetUp();
