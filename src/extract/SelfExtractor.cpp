@@ -134,12 +134,12 @@ std::string ExtractLogFileName(const InstallerState& s) {
   return std::string(s.UpgradeMode ? "CVUpgrade_" : "CVInstall_") + kProductVersion + ".txt";
 }
 
-const char* const kUnzipFailedMessage =
+constexpr const char* kUnzipFailedMessage =
     "Automatic Unzip of self-extracting EXE Failed. Check the Winzip Self-extractor message "
     "that is displayed.\r\rIf you are able to complete the unZip, locate the CelvaraStudio.exe "
     "file in the installation path and double-click it, to Start CelvaraStudio.";
 
-const char* const kStaleDialogMessage =
+constexpr const char* kStaleDialogMessage =
     "A WinZip Self-Extractor window is already open, perhaps left from an earlier attempt.\r\r"
     "Close that window, then try again.";
 

@@ -126,12 +126,6 @@ const Row kRows[] = {
      mb::kIconExclamation, 7, 2, true, false},
     {"KeystrokesWhenTheDialogOffersNoControls", [](Rig& r) { r.sfx.offersControls = false; }, -1,
      "", 0, 7, 9, true, true},
-    {"KeystrokesWithTheClipboardHeldByAnotherProgram",
-     [](Rig& r) {
-       r.sfx.offersControls = false;
-       r.clipboard.held = true;
-     },
-     0, expected::kUnzipNoLog, mb::kIconExclamation, 7, 2, true, false},
     {"KeystrokesWithAClipboardThatCannotBeKept",
      [](Rig& r) {
        r.sfx.offersControls = false;

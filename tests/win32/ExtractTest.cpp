@@ -207,10 +207,11 @@ class Extract : public testing::Test {
     SetEnvironmentVariableA("CVI_SFX_MISBEHAVE", misbehave);
     return RunSelfExtractor(in_, packagePath_, state_.InstallPath);
   }
-  bool DialogOpen() {
+  HWND Dialog() {
     Windows::Handle found = 0;
-    return FindWindowByTitle(windows_, found, kSelfExtractorTitlePart) != 0;
+    return reinterpret_cast<HWND>(FindWindowByTitle(windows_, found, kSelfExtractorTitlePart));
   }
+  bool DialogOpen() { return Dialog() != nullptr; }
   std::string packagePath_;
   InstallerState state_;
   NullFormView view_;
@@ -253,11 +254,7 @@ TEST_F(Extract, StandInTakesTheKeysOfAUser) {
     e2e::Process stub;
     ASSERT_TRUE(stub.Start("\"" + package + "\""));
     HWND dialog = nullptr;
-    ASSERT_TRUE(e2e::WaitUntil([&] {
-      Windows::Handle found = 0;
-      dialog = reinterpret_cast<HWND>(FindWindowByTitle(windows_, found, kSelfExtractorTitlePart));
-      return dialog && IsWindowVisible(dialog);
-    }));
+    ASSERT_TRUE(e2e::WaitUntil([&] { return (dialog = Dialog()) && IsWindowVisible(dialog); }));
     HWND field = e2e::FocusedControl(dialog);
     ASSERT_NE(field, nullptr);
     EXPECT_NE(e2e::WindowText(field), kFolder);

@@ -33,8 +33,9 @@ std::string ClassOf(HWND window) {
   return text;
 }
 
-// Shown by its own style: a dialog still being made is not visible yet, but its buttons are.
-bool Pressable(HWND control) {
+// Enabled and shown by its own style: a dialog still being made is not visible yet, but its
+// controls are.
+bool Usable(HWND control) {
   return IsWindow(control) && IsWindowEnabled(control) &&
          (GetWindowLongPtrA(control, GWL_STYLE) & WS_VISIBLE) != 0;
 }
@@ -50,7 +51,7 @@ bool IsTextField(HWND control) {
 }
 
 BOOL CALLBACK AddTextField(HWND control, LPARAM list) {
-  if (IsTextField(control) && Pressable(control))
+  if (IsTextField(control) && Usable(control))
     reinterpret_cast<std::vector<HWND>*>(list)->push_back(control);
   return TRUE;
 }
@@ -65,7 +66,7 @@ HWND ThreadFocus(HWND window) {
 }
 
 BOOL CALLBACK AddButton(HWND control, LPARAM list) {
-  if (IsPushButton(control) && Pressable(control)) {
+  if (IsPushButton(control) && Usable(control)) {
     // A button's caption is kept by the system, so reading it asks nothing of its program.
     std::string caption(static_cast<std::size_t>(GetWindowTextLengthA(control)) + 1, '\0');
     caption.resize(static_cast<std::size_t>(
@@ -157,13 +158,13 @@ Windows::Handle Win32Windows::DefaultButton(Handle window) {
   if (Ask(dialog, DM_GETDEFID, 0, 0, &answer) && HIWORD(answer) == DC_HASDEFID)
     id = LOWORD(answer);
   HWND button = GetDlgItem(dialog, id);
-  return button && IsPushButton(button) && Pressable(button) ? ToHandle(button) : 0;
+  return button && IsPushButton(button) && Usable(button) ? ToHandle(button) : 0;
 }
 
 bool Win32Windows::Click(Handle button) {
   HWND control = ToHwnd(button);
   HWND parent = GetParent(control);
-  if (!parent || !Pressable(control))
+  if (!parent || !Usable(control))
     return false;
   const auto id = static_cast<WORD>(GetDlgCtrlID(control));
   return PostMessageA(parent, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
