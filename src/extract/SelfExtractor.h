@@ -11,9 +11,11 @@ namespace cvi {
 constexpr const char* kSelfExtractorTitlePart = "WinZip Self-Extractor -";
 constexpr const char* kSelfExtractorMessageTitle = "WinZip Self-Extractor";
 
-// Starts the package, pastes the target folder into its dialog, unzips, dismisses the completion
+// Starts the package, puts the target folder into its dialog, unzips, dismisses the completion
 // window and closes the dialog. True (-1) when the package's log file arrived in InstallPath;
-// otherwise a message box has said why and the result is False (0).
+// otherwise a message box has said why and the result is False (0): also when a self-extractor
+// dialog was open already, when the package cannot be started, and when the dialog's folder field
+// does not name ExtractTargetDir just before the unzip (nothing is unzipped then).
 std::int16_t RunSelfExtractor(Installer& in,
                               const std::string& PackagePath,
                               const std::string& ExtractTargetDir);

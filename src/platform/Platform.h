@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace cvi {
 
@@ -138,10 +139,19 @@ class EventPump {
 
 class Processes {
  public:
+  // Why a program could not be started: the system's error code and its own words for it.
+  struct StartError {
+    static constexpr std::uint32_t kElevationRequired = 740;
+    std::uint32_t code = 0;
+    std::string reason;  // "" when the system has no words for the code
+  };
   virtual ~Processes() = default;
   // Starts `program` with the whole `commandLine` (its first token naming the program); the
-  // process is not waited for. False when it cannot be started.
-  virtual bool Start(const std::string& program, const std::string& commandLine, int showStyle) = 0;
+  // process is not waited for. False when it cannot be started; `error`, when given, says why.
+  virtual bool Start(const std::string& program,
+                     const std::string& commandLine,
+                     int showStyle,
+                     StartError* error = nullptr) = 0;
   // The running executable's file name without its extension.
   virtual std::string ExecutableName() = 0;
 };
@@ -185,26 +195,55 @@ class Windows {
   virtual bool BringToFront(Handle window) = 0;
   // GetForegroundWindow.
   virtual Handle Foreground() = 0;
+
+  // Controls inside another program's window. Every call that needs an answer from that program
+  // gives up after a short time-out, so that a hung program cannot hold the installer.
+  struct Button {
+    Handle handle;
+    std::string caption;  // with the "&" of its mnemonic
+  };
+  // The text field inside `window` that has the keyboard focus of its thread (GetGUIThreadInfo),
+  // or, while that thread has no focus at all (another program is active), the window's only text
+  // field; 0 when the focus is on something else or there is no such field.
+  virtual Handle FocusedField(Handle window) = 0;
+  // WM_SETTEXT and WM_GETTEXT; false on failure or time-out.
+  virtual bool SetControlText(Handle control, const std::string& text) = 0;
+  virtual bool ControlText(Handle control, std::string* text) = 0;
+  // The push buttons inside `window` that are shown and enabled, in the window's order.
+  virtual std::vector<Button> Buttons(Handle window) = 0;
+  // The button that Enter presses in `window` (its default button, else IDOK); 0 when none.
+  virtual Handle DefaultButton(Handle window) = 0;
+  // Posts the button's BN_CLICKED to its window and returns at once, so that whatever the click
+  // starts there never holds the installer; false when the button is gone or disabled.
+  virtual bool Click(Handle button) = 0;
 };
 
-// The clipboard's text.
+// One format of the clipboard's content, as bytes.
+struct ClipboardFormat {
+  std::uint32_t id;
+  std::string data;
+};
+
+// The clipboard, lent for a paste: all of its content is kept and put back.
 class Clipboard {
  public:
   virtual ~Clipboard() = default;
-  // Empties the clipboard of every format.
-  virtual bool Clear() = 0;
   // Replaces the clipboard's content by `text`.
   virtual bool SetText(const std::string& text) = 0;
-  // False when the clipboard holds no text (or cannot be read).
-  virtual bool GetText(std::string* text) = 0;
+  // Reads every format into `saved` and empties the clipboard, in one opening. False, with the
+  // clipboard untouched, when it cannot be opened or any of its formats cannot be kept.
+  virtual bool Take(std::vector<ClipboardFormat>* saved) = 0;
+  // Replaces the clipboard's content by what Take kept.
+  virtual bool Restore(const std::vector<ClipboardFormat>& saved) = 0;
 };
 
-// Simulated keystrokes to the foreground window, in the notation "^(v)" (Ctrl+V), "%(u)" (Alt+U),
-// "\r" (Enter). The call returns once the foreground window's thread has taken them in.
+// Simulated keystrokes, in the notation "^(v)" (Ctrl+V), "%(u)" (Alt+U), "\r" (Enter), delivered
+// to the thread of one window (to its focused control) and never to whatever window is in front.
+// The call returns once that thread has taken them in, or after a short time-out.
 class Keyboard {
  public:
   virtual ~Keyboard() = default;
-  virtual bool Send(const std::string& keys) = 0;
+  virtual bool SendTo(Windows::Handle window, const std::string& keys) = 0;
 };
 
 // Everything the logic may touch outside itself.

@@ -25,6 +25,16 @@ inline const std::string kUnzipNoLog =
     "is displayed.\r\rIf you are able to complete the unZip, locate the CelvaraStudio.exe file in "
     "the installation path and double-click it, to Start CelvaraStudio.";
 
+// When the package cannot be started: this, the package path, two carriage returns, the system's
+// reason (or the sentence on administrator rights) and " (error N)".
+inline const std::string kUnzipCannotStart = "The self-extracting EXE could not be started: ";
+inline const std::string kUnzipNeedsAdmin =
+    "The package asks for administrator rights, which this installer does not have.";
+// When a self-extractor dialog is already open before the package is started.
+inline const std::string kUnzipDialogAlreadyOpen =
+    "A WinZip Self-Extractor window is already open, perhaps left from an earlier attempt.\r\r"
+    "Close that window, then try again.";
+
 // The unload guard's message while an attempt runs.
 inline const std::string kUnloadGuard =
     "Installation in progress. You must 'Cancel'; you cannot unload this process.";

@@ -141,6 +141,9 @@ std::string SampleProductExe() {
 std::string DecoyProgramExe() {
   return ToWindowsPath(CVI_E2E_DECOY_PROGRAM_EXE);
 }
+std::string RivalProgramExe() {
+  return ToWindowsPath(CVI_E2E_RIVAL_PROGRAM_EXE);
+}
 
 std::string ArtifactsFolder() {
   char value[MAX_PATH] = {};
@@ -389,25 +392,57 @@ void PressCtrl(HWND window, char letter) {
 }
 
 bool SetClipboardText(const std::string& text) {
+  return SetClipboardFormats({{CF_TEXT, text + '\0'}});
+}
+
+bool SetClipboardFormats(const std::vector<std::pair<UINT, std::string>>& formats) {
   OpenClipboardScope clipboard;
   if (!clipboard.Open() || !EmptyClipboard())
     return false;
-  HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, text.size() + 1);
-  if (memory == nullptr)
-    return false;
-  void* target = GlobalLock(memory);
-  if (target == nullptr) {
-    GlobalFree(memory);
-    return false;
-  }
-  std::memcpy(target, text.c_str(), text.size() + 1);
-  GlobalUnlock(memory);
-  // The clipboard owns the memory once it has taken it.
-  if (SetClipboardData(CF_TEXT, memory) == nullptr) {
-    GlobalFree(memory);
-    return false;
+  for (const auto& [format, data] : formats) {
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, data.size());
+    void* target = memory ? GlobalLock(memory) : nullptr;
+    if (target == nullptr) {
+      GlobalFree(memory);
+      return false;
+    }
+    std::memcpy(target, data.data(), data.size());
+    GlobalUnlock(memory);
+    // The clipboard owns the memory once it has taken it.
+    if (SetClipboardData(format, memory) == nullptr) {
+      GlobalFree(memory);
+      return false;
+    }
   }
   return true;
+}
+
+bool ClipboardData(UINT format, std::string* data) {
+  OpenClipboardScope clipboard;
+  HANDLE memory = clipboard.Open() ? GetClipboardData(format) : nullptr;
+  const char* bytes = memory ? static_cast<const char*>(GlobalLock(memory)) : nullptr;
+  if (bytes == nullptr)
+    return false;
+  data->assign(bytes, GlobalSize(memory));
+  GlobalUnlock(memory);
+  return true;
+}
+
+namespace {
+const std::string kUsersPrivateData("\x01private\0data\xff", 14);
+UINT UsersPrivateFormat() {
+  return RegisterClipboardFormatA("CviUsersPrivateFormat");
+}
+}  // namespace
+
+bool SetUsersClipboard(const std::string& text) {
+  return SetClipboardFormats({{CF_TEXT, text + '\0'}, {UsersPrivateFormat(), kUsersPrivateData}});
+}
+
+bool HoldsUsersClipboard(const std::string& text) {
+  std::string data, privateData;
+  return ClipboardData(CF_TEXT, &data) && data.c_str() == text &&
+         ClipboardData(UsersPrivateFormat(), &privateData) && privateData == kUsersPrivateData;
 }
 
 // ---- Message boxes ------------------------------------------------------------------------------

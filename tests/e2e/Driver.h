@@ -26,10 +26,12 @@ constexpr DWORD kDefaultTimeoutMs = 5000;
 
 // A Windows path for a path of the build machine: "/a/b" becomes "Z:\a\b"; others are unchanged.
 std::string ToWindowsPath(const std::string& path);
-// The installer under test, the stand-in product (CelvaraStudio.exe) and the decoy (Program.exe).
+// The installer under test, the stand-in product (CelvaraStudio.exe), the decoy (Program.exe) and
+// another program of the user's (RivalProgram.exe, see RivalProgram.cpp).
 std::string InstallerExe();
 std::string SampleProductExe();
 std::string DecoyProgramExe();
+std::string RivalProgramExe();
 // The folder for screenshots: the environment variable CVI_ARTIFACTS, else <build>\artifacts.
 // Created when missing.
 std::string ArtifactsFolder();
@@ -143,6 +145,14 @@ void PressAlt(HWND window, char letter);
 void PressCtrl(HWND window, char letter);
 // Puts text on the clipboard (for Ctrl+V).
 bool SetClipboardText(const std::string& text);
+// Replaces the clipboard's content by these formats, each with its bytes.
+bool SetClipboardFormats(const std::vector<std::pair<UINT, std::string>>& formats);
+// The bytes of one format on the clipboard (a memory block's whole size); false when it has none.
+bool ClipboardData(UINT format, std::string* data);
+// A user's clipboard: `text` and a format of another program's own, with bytes of its own.
+bool SetUsersClipboard(const std::string& text);
+// True when the clipboard still holds exactly what SetUsersClipboard put there.
+bool HoldsUsersClipboard(const std::string& text);
 
 // ---- Message boxes ------------------------------------------------------------------------------
 

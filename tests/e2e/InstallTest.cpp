@@ -89,7 +89,17 @@ class Install : public testing::Test {
   HWND form_ = nullptr;
 };
 
+// Another program takes the foreground every 10 ms during the whole installation, and the user's
+// clipboard holds text and a format of another program's own: the installation completes, that
+// program receives no key, and the clipboard is as it was.
 TEST_F(Install, FullInstallationThenFinish) {
+  const std::string keys = "C:\\rival-keys.txt";
+  DeleteFileA(keys.c_str());
+  Process rival;
+  ASSERT_TRUE(rival.Start("\"" + RivalProgramExe() + "\" take-foreground " + keys));
+  HWND notepad = WaitForWindow("Rival - Notepad", rival.Id());
+  ASSERT_NE(notepad, nullptr);
+  ASSERT_TRUE(SetUsersClipboard("C:\\UserData"));
   ASSERT_TRUE(Start());
   ClickInstall(folder_);
   HWND done = WaitForCompletion();
@@ -100,6 +110,9 @@ TEST_F(Install, FullInstallationThenFinish) {
   EXPECT_TRUE(Installed());
   EXPECT_TRUE(FolderExists(product_ + "\\Charts\\Single"));
   EXPECT_TRUE(FolderExists(product_ + "\\Ephem"));
+  EXPECT_EQ(ReadWholeFile(keys), "");
+  EXPECT_EQ(WindowText(FindWindowExA(notepad, nullptr, "Edit", nullptr)), "");
+  EXPECT_TRUE(HoldsUsersClipboard("C:\\UserData"));
   Click(FindChild(done, Ctl::cmdFinish));
   ASSERT_TRUE(Ends());
   ExpectProductStarted();

@@ -14,9 +14,16 @@ file(GENERATE OUTPUT ${CVI_E2E_GENERATED}/E2ePaths.h CONTENT
 #define CVI_E2E_INSTALLER_EXE \"$<TARGET_FILE:CVInstall>\"
 #define CVI_E2E_SAMPLE_PRODUCT_EXE \"$<TARGET_FILE:sample_product>\"
 #define CVI_E2E_DECOY_PROGRAM_EXE \"$<TARGET_FILE:decoy_program>\"
+#define CVI_E2E_RIVAL_PROGRAM_EXE \"$<TARGET_FILE:rival_program>\"
 #define CVI_E2E_ARTIFACTS_DIR \"${CMAKE_BINARY_DIR}/artifacts\"
 #define CVI_E2E_PACKAGES_DIR \"${CMAKE_BINARY_DIR}/packages\"
 ")
+
+# Another program on the desktop: it takes the foreground, or holds the clipboard.
+add_executable(rival_program WIN32 ${CVI_E2E_DIR}/RivalProgram.cpp)
+set_target_properties(rival_program PROPERTIES OUTPUT_NAME RivalProgram)
+target_link_libraries(rival_program PRIVATE cvwarnings)
+target_link_options(rival_program PRIVATE -static -static-libgcc -static-libstdc++ -s)
 
 add_library(cvi_e2e_driver STATIC ${CVI_E2E_DIR}/Driver.cpp)
 target_include_directories(cvi_e2e_driver PUBLIC ${CVI_E2E_DIR} PRIVATE ${CVI_E2E_GENERATED})
@@ -34,7 +41,7 @@ function(cvi_e2e_tests name group)
   cvi_wine_tests(${name} ${group} ${sources})
   target_link_libraries(${name} PRIVATE cvi_e2e_driver gtest_main)
   target_include_directories(${name} PRIVATE ${CVI_E2E_GENERATED})
-  add_dependencies(${name} CVInstall sample_product decoy_program packages)
+  add_dependencies(${name} CVInstall sample_product decoy_program rival_program packages)
 endfunction()
 
 file(GLOB CVI_E2E_STARTUP_SOURCES CONFIGURE_DEPENDS

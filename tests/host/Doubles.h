@@ -358,10 +358,15 @@ class ScriptedEvents : public EventPump {
 
 class FakeProcesses : public Processes {
  public:
-  bool Start(const std::string& program, const std::string& commandLine, int style) override {
+  bool Start(const std::string& program,
+             const std::string& commandLine,
+             int style,
+             StartError* error = nullptr) override {
     started.push_back({program, commandLine, style});
     if (startSucceeds && onStart)
       onStart();
+    if (!startSucceeds && error)
+      *error = startError;
     return startSucceeds;
   }
   std::string ExecutableName() override { return "CVInstall"; }
@@ -371,6 +376,7 @@ class FakeProcesses : public Processes {
   };
   std::vector<Started> started;
   bool startSucceeds = true;
+  StartError startError{193, "The package is not a valid Win32 application."};
   std::function<void()> onStart;
 };
 
@@ -475,13 +481,29 @@ class FakeInternet : public Internet {
   long long reads = 0;
 };
 
-// A desktop of top-level windows in stacking order (front first), with a foreground window.
+// A desktop of top-level windows in stacking order (front first), with a foreground window, and
+// the controls inside them.
 class FakeWindows : public Windows {
  public:
   struct Window {
     Handle handle;
     std::string title;
   };
+  enum class Kind { Field, Button, DefaultButton };
+  struct Control {
+    Handle parent;
+    Kind kind;
+    std::string text;
+  };
+  Handle AddControl(Handle parent, Kind kind, const std::string& text) {
+    const Handle h = nextHandle++;
+    controls[h] = {parent, kind, text};
+    return h;
+  }
+  Control* ControlOf(Handle h) {
+    auto it = controls.find(h);
+    return it == controls.end() ? nullptr : &it->second;
+  }
   // Opens a window on top of the others and gives it the foreground.
   Handle Open(const std::string& title) {
     const Handle h = nextHandle++;
@@ -498,6 +520,9 @@ class FakeWindows : public Windows {
     }
     if (foreground == h)
       foreground = desktop.empty() ? 0 : desktop.front().handle;
+    for (auto it = controls.begin(); it != controls.end();)
+      it = it->second.parent == h ? controls.erase(it) : std::next(it);
+    focus.erase(h);
   }
   const Window* Find(Handle h) const {
     for (const Window& w : desktop)
@@ -541,8 +566,54 @@ class FakeWindows : public Windows {
     return true;
   }
   Handle Foreground() override { return foreground; }
+  Handle FocusedField(Handle window) override {
+    auto it = focus.find(window);
+    const Control* c = it == focus.end() ? nullptr : ControlOf(it->second);
+    return c && c->kind == Kind::Field ? it->second : 0;
+  }
+  bool SetControlText(Handle control, const std::string& text) override {
+    Control* c = ControlOf(control);
+    if (!c || hung)
+      return false;
+    c->text = text;
+    return true;
+  }
+  bool ControlText(Handle control, std::string* text) override {
+    const Control* c = ControlOf(control);
+    if (!c || hung)
+      return false;
+    *text = c->text;
+    return true;
+  }
+  std::vector<Button> Buttons(Handle window) override {
+    std::vector<Button> buttons;
+    for (const auto& [h, c] : controls)
+      if (c.parent == window && c.kind != Kind::Field)
+        buttons.push_back({h, c.text});
+    return buttons;
+  }
+  Handle DefaultButton(Handle window) override {
+    for (const auto& [h, c] : controls)
+      if (c.parent == window && c.kind == Kind::DefaultButton)
+        return h;
+    return 0;
+  }
+  // Posted: the window acts on the click at its next turn, through onClick.
+  bool Click(Handle button) override {
+    clicked.push_back(button);
+    if (!ControlOf(button))
+      return false;
+    if (onClick)
+      onClick(button);
+    return true;
+  }
 
   std::vector<Window> desktop;
+  std::map<Handle, Control> controls;
+  std::map<Handle, Handle> focus;  // window -> its focused control
+  bool hung = false;               // its program answers no message
+  std::vector<Handle> clicked;
+  std::function<void(Handle)> onClick;
   Handle foreground = 0;
   Handle nextHandle = 0x100;
   std::set<Handle> refuseFront;  // windows that SetForegroundWindow cannot bring up
@@ -550,38 +621,58 @@ class FakeWindows : public Windows {
   int exactSearches = 0;
 };
 
+// A clipboard of formats in the order they were put there; another program may hold it.
 class FakeClipboard : public Clipboard {
  public:
-  bool Clear() override {
-    log.push_back("clear");
-    hasText = false;
-    text.clear();
-    return true;
-  }
+  static constexpr std::uint32_t kText = 1;
   bool SetText(const std::string& t) override {
+    if (held)
+      return false;
     log.push_back("set " + t);
-    hasText = true;
-    text = t;
+    formats = {{kText, t}};
     return true;
   }
-  bool GetText(std::string* t) override {
-    if (hasText)
-      *t = text;
-    return hasText;
+  bool GetText(std::string* t) {
+    for (const ClipboardFormat& f : formats) {
+      if (f.id == kText && !held) {
+        *t = f.data;
+        return true;
+      }
+    }
+    return false;
   }
-  bool hasText = false;
-  std::string text;
+  bool Take(std::vector<ClipboardFormat>* saved) override {
+    if (held || unreadable)
+      return false;
+    log.push_back("take");
+    *saved = std::move(formats);
+    formats.clear();
+    return true;
+  }
+  bool Restore(const std::vector<ClipboardFormat>& saved) override {
+    if (held)
+      return false;
+    log.push_back("restore");
+    formats = saved;
+    return true;
+  }
+  std::string Text() {
+    std::string t;
+    return GetText(&t) ? t : "(no text)";
+  }
+  std::vector<ClipboardFormat> formats;
+  bool held = false;        // another program has it open
+  bool unreadable = false;  // it holds a format that cannot be copied
   std::vector<std::string> log;
 };
 
-// Keystrokes go to the foreground window of the fake desktop.
+// Keystrokes delivered to one window's thread.
 class FakeKeyboard : public Keyboard {
  public:
-  explicit FakeKeyboard(FakeWindows& windows) : windows_(windows) {}
-  bool Send(const std::string& keys) override {
-    sent.push_back({keys, windows_.foreground});
+  bool SendTo(Windows::Handle window, const std::string& keys) override {
+    sent.push_back({keys, window});
     if (onSend)
-      onSend(keys, windows_.foreground);
+      onSend(keys, window);
     return true;
   }
   struct Sent {
@@ -590,9 +681,6 @@ class FakeKeyboard : public Keyboard {
   };
   std::vector<Sent> sent;
   std::function<void(const std::string&, Windows::Handle)> onSend;
-
- private:
-  FakeWindows& windows_;
 };
 
 // All doubles, wired into an Installer.
@@ -609,50 +697,97 @@ struct TestRig {
   FakeFolderBrowser browser;
   FakeWindows windows;
   FakeClipboard clipboard;
-  FakeKeyboard keyboard{windows};
+  FakeKeyboard keyboard;
   Platform os{files,  registry, internet, boxes,     events,  processes,
               screen, browser,  windows,  clipboard, keyboard};
   InstallerState state;
   Installer in{state, ui, os};
 };
 
-// A self-extractor on the fake desktop: its dialog opens once the package is started, a paste sets
-// its folder, Alt+U unpacks the log file there and opens the completion window, Enter closes that
-// window and Alt+C the dialog. Each behaviour can be switched off.
+// A self-extractor on the fake desktop. Once the package is started its dialog opens, with its
+// folder field focused and holding a folder of its own; the folder can be typed in or pasted
+// (Ctrl+V), Unzip (Alt+U) unpacks the log file there and opens the completion window, whose OK
+// (Enter) closes it, and Close (Alt+C) closes the dialog. With `offersControls` the buttons carry
+// mnemonics and OK is the default button; otherwise only the keys work. Each behaviour can be
+// switched off.
 struct FakeSelfExtractor {
+  using Kind = FakeWindows::Kind;
   explicit FakeSelfExtractor(TestRig& rig) : r(rig) {
     r.processes.onStart = [this] {
       if (opensDialog)
-        r.events.At(r.events.now + dialogDelayMs, [this] { dialog = r.windows.Open(dialogTitle); });
+        r.events.At(r.events.now + dialogDelayMs, [this] { Open(); });
     };
     r.keyboard.onSend = [this](const std::string& keys, Windows::Handle to) { Key(keys, to); };
+    r.windows.onClick = [this](Windows::Handle button) {
+      r.events.At(r.events.now, [this, button] { Clicked(button); });
+    };
+  }
+  void Open() {
+    dialog = r.windows.Open(dialogTitle);
+    field = r.windows.AddControl(dialog, Kind::Field, startFolder);
+    r.windows.focus[dialog] = field;
+    r.windows.AddControl(dialog, Kind::Button, offersControls ? browseCaption : "Browse...");
+    unzipButton = r.windows.AddControl(dialog, Kind::Button, offersControls ? "&Unzip" : "Unzip");
+    closeButton = r.windows.AddControl(dialog, Kind::Button, offersControls ? "&Close" : "Close");
+  }
+  std::string Field() {
+    std::string text;
+    r.windows.ControlText(field, &text);
+    return text;
+  }
+  void Unzip() {
+    folder = Field();
+    r.files.AddFile(folder + "\\" + logName);
+    if (showsCompletion)
+      r.events.At(r.events.now + finishDelayMs, [this] {
+        message = r.windows.Open("WinZip Self-Extractor");
+        okButton = r.windows.AddControl(message,
+                                        offersControls ? Kind::DefaultButton : Kind::Button, "OK");
+      });
+  }
+  void Confirm() {
+    if (!staysAfterEnter)
+      r.windows.Close(message);
+  }
+  void CloseDialog() {
+    if (!ignoresClose)
+      r.windows.Close(dialog);
+  }
+  void Clicked(Windows::Handle button) {
+    if (button == unzipButton)
+      Unzip();
+    else if (button == okButton)
+      Confirm();
+    else if (button == closeButton)
+      CloseDialog();
   }
   void Key(const std::string& keys, Windows::Handle to) {
-    if (to == dialog && keys == "^(v)") {
-      folder = r.clipboard.text;
-    } else if (to == dialog && keys == "%(u)") {
-      r.files.AddFile(folder + "\\" + logName);
-      if (showsCompletion)
-        r.events.At(r.events.now + finishDelayMs,
-                    [this] { message = r.windows.Open("WinZip Self-Extractor"); });
-    } else if (to == message && message != 0 && keys == "\r" && !staysAfterEnter) {
-      r.windows.Close(message);
-    } else if (to == dialog && keys == "%(c)" && !ignoresClose) {
-      r.windows.Close(dialog);
-    }
+    std::string pasted;
+    if (to == dialog && keys == "^(v)" && r.clipboard.GetText(&pasted))
+      r.windows.SetControlText(field, pasted);
+    else if (to == dialog && keys == "%(u)")
+      Unzip();
+    else if (to == message && message != 0 && keys == "\r")
+      Confirm();
+    else if (to == dialog && keys == "%(c)")
+      CloseDialog();
   }
 
   TestRig& r;
   bool opensDialog = true;
+  bool offersControls = true;
   bool showsCompletion = true;
   bool staysAfterEnter = false;
   bool ignoresClose = false;
   long dialogDelayMs = 200;
   long finishDelayMs = 300;
   std::string dialogTitle = "WinZip Self-Extractor - CelvaraStudio_v3.9.exe";
+  std::string startFolder = "C:\\Users\\me\\AppData\\Local\\Temp\\CelvaraStudio_v3.9";
   std::string logName = "CVInstall_v3.9.txt";
-  std::string folder;  // what the dialog's folder field holds
-  Windows::Handle dialog = 0, message = 0;
+  std::string browseCaption = "Br&owse...";
+  std::string folder;  // where the last unzip went
+  Windows::Handle dialog = 0, field = 0, unzipButton = 0, closeButton = 0;
+  Windows::Handle message = 0, okButton = 0;
 };
 
 }  // namespace cvi::test

@@ -123,6 +123,21 @@ stop_group() {
     rm -f "$dir/xvfb.pid"
   fi
   rm -f "$dir/env"
+  if mountpoint -q "$dir/small-drive" 2>/dev/null; then
+    umount "$dir/small-drive" 2>/dev/null || umount -l "$dir/small-drive" 2>/dev/null || true
+  fi
+}
+
+# F: is a drive of 1 MB, too small for a package, for the tests of a full disk. Mounting a tmpfs
+# needs root; elsewhere F: stays unmapped and those tests say that they were skipped.
+map_small_drive() {
+  local dir=$1
+  mkdir -p "$dir/small-drive"
+  if mount -t tmpfs -o size=1m tmpfs "$dir/small-drive" 2>/dev/null; then
+    ln -sfn "$dir/small-drive" "$dir/prefix/dosdevices/f:"
+  else
+    log "note: no tmpfs for F: here (mounting is not permitted); the full-disk tests will skip"
+  fi
 }
 
 # Each group gets its own display, numbered from CVI_RIG_DISPLAY_BASE up so that the rig keeps
@@ -155,6 +170,7 @@ start_group() {
   mkdir -p "$dir"
   rm -rf "$dir/prefix"
   cp -a "$RIG_DIR/template-$arch" "$dir/prefix"
+  map_small_drive "$dir"
   display=$(start_xvfb "$dir")
   wine=$(wine_for_arch "$arch")
   server=$(wineserver_bin)

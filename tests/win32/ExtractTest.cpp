@@ -69,14 +69,29 @@ TEST_F(SearchWindows, FindsTheHighestMatchVisibleOrNot) {
   EXPECT_EQ(FindWindowByTitle(windows_, found, "CviSearch"), H(lower));
 }
 
-TEST(Clipboard, KeepsTextAndClears) {
+// ---- The clipboard
+
+// The whole clipboard is taken, and comes back as it was; a format whose handle cannot be copied
+// leaves it untouched.
+TEST(Clipboard, TakesEverythingOrNothing) {
   win32::Win32Clipboard clipboard;
-  std::string text;
+  ASSERT_TRUE(e2e::SetUsersClipboard("the user's own text"));
+  std::vector<ClipboardFormat> saved;
+  ASSERT_TRUE(clipboard.Take(&saved));
+  EXPECT_EQ(CountClipboardFormats(), 0);
   ASSERT_TRUE(clipboard.SetText("C:\\Program Files\\CelvaraStudio"));
-  ASSERT_TRUE(clipboard.GetText(&text));
-  EXPECT_EQ(text, "C:\\Program Files\\CelvaraStudio");
-  ASSERT_TRUE(clipboard.Clear());
-  EXPECT_FALSE(clipboard.GetText(&text));
+  std::string text;
+  EXPECT_TRUE(e2e::ClipboardData(CF_TEXT, &text));
+  EXPECT_STREQ(text.c_str(), "C:\\Program Files\\CelvaraStudio");
+  ASSERT_TRUE(clipboard.Restore(saved));
+  EXPECT_TRUE(e2e::HoldsUsersClipboard("the user's own text"));
+
+  ASSERT_TRUE(OpenClipboard(nullptr));
+  SetClipboardData(CF_DSPBITMAP, CreateBitmap(1, 1, 1, 1, nullptr));
+  CloseClipboard();
+  EXPECT_FALSE(clipboard.Take(&saved));
+  EXPECT_TRUE(IsClipboardFormatAvailable(CF_DSPBITMAP));
+  EXPECT_TRUE(e2e::HoldsUsersClipboard("the user's own text"));
 }
 
 // ---- Held packages
@@ -192,10 +207,11 @@ class Extract : public testing::Test {
     SetEnvironmentVariableA("CVI_SFX_MISBEHAVE", misbehave);
     return RunSelfExtractor(in_, packagePath_, state_.InstallPath);
   }
-  bool DialogOpen() {
+  HWND Dialog() {
     Windows::Handle found = 0;
-    return FindWindowByTitle(windows_, found, kSelfExtractorTitlePart) != 0;
+    return reinterpret_cast<HWND>(FindWindowByTitle(windows_, found, kSelfExtractorTitlePart));
   }
+  bool DialogOpen() { return Dialog() != nullptr; }
   std::string packagePath_;
   InstallerState state_;
   NullFormView view_;
@@ -207,18 +223,149 @@ class Extract : public testing::Test {
   Installer in_{state_, forms_, platform_.os};
 };
 
-TEST_F(Extract, FullPackageUnpacksUnderAFolderWithSpaces) {
-  ASSERT_TRUE(clipboard_.SetText("the user's own text"));
-  EXPECT_EQ(Run("CelvaraStudio_v3.9.exe"), -1) << (boxes_.shown.empty() ? "" : boxes_.shown[0]);
-  EXPECT_TRUE(boxes_.shown.empty());
+// Through the dialog's controls, and by keys when it offers none: the package lands in the folder
+// and the user's clipboard is as it was.
+TEST_F(Extract, BothRoutesUnpackUnderAFolderWithSpaces) {
+  for (const char* misbehave : {static_cast<const char*>(nullptr), "no-mnemonics"}) {
+    SCOPED_TRACE(misbehave ? misbehave : "controls");
+    ASSERT_TRUE(e2e::SetUsersClipboard("the user's own text"));
+    EXPECT_EQ(Run("CelvaraStudio_v3.9.exe", misbehave), -1)
+        << (boxes_.shown.empty() ? "" : boxes_.shown[0]);
+    EXPECT_TRUE(boxes_.shown.empty());
+    for (const char* file : {"CVInstall_v3.9.txt", "CelvaraStudio.exe"})
+      EXPECT_TRUE(e2e::FileExists(std::string(kFolder) + "\\" + file)) << file;
+    // The dialog is gone, the user's clipboard is back and the decoy never ran.
+    EXPECT_FALSE(DialogOpen());
+    EXPECT_TRUE(e2e::HoldsUsersClipboard("the user's own text"));
+    EXPECT_FALSE(e2e::FileExists(kDecoyMarker));
+    TearDown();
+    SetUp();
+  }
+}
+
+// The stand-in takes a user's keys: Ctrl+V into its focused field, which starts elsewhere, Alt+U,
+// Enter on its completion window and Alt+C, with or without mnemonics on its buttons.
+TEST_F(Extract, StandInTakesTheKeysOfAUser) {
+  for (const char* misbehave : {static_cast<const char*>(nullptr), "no-mnemonics"}) {
+    SCOPED_TRACE(misbehave ? misbehave : "mnemonics");
+    const std::string package = std::string(kFolder) + "\\CelvaraStudio_v3.9.exe";
+    ASSERT_TRUE(CopyFileA(PackageOf("CelvaraStudio_v3.9.exe").c_str(), package.c_str(), FALSE));
+    SetEnvironmentVariableA("CVI_SFX_MISBEHAVE", misbehave);
+    e2e::Process stub;
+    ASSERT_TRUE(stub.Start("\"" + package + "\""));
+    HWND dialog = nullptr;
+    ASSERT_TRUE(e2e::WaitUntil([&] { return (dialog = Dialog()) && IsWindowVisible(dialog); }));
+    HWND field = e2e::FocusedControl(dialog);
+    ASSERT_NE(field, nullptr);
+    EXPECT_NE(e2e::WindowText(field), kFolder);
+    ASSERT_TRUE(e2e::SetClipboardText(kFolder));
+    e2e::PressCtrl(dialog, 'V');
+    EXPECT_TRUE(e2e::WaitUntil([&] { return e2e::WindowText(field) == kFolder; }));
+    e2e::PressAlt(dialog, 'U');
+    HWND done = e2e::WaitForWindow(kSelfExtractorMessageTitle, stub.Id(), 10000);
+    ASSERT_NE(done, nullptr);
+    e2e::PressEnter(done);
+    EXPECT_TRUE(e2e::WaitUntil([&] { return !IsWindow(done); }));
+    e2e::PressAlt(dialog, 'C');
+    EXPECT_TRUE(stub.WaitForExit(5000));
+    EXPECT_TRUE(e2e::FileExists(std::string(kFolder) + "\\CVInstall_v3.9.txt"));
+    TearDown();
+    SetUp();
+  }
+}
+
+// A package that is no program, alone or with a self-extractor dialog already open (from a package
+// started by hand): the message comes at once, and nothing is driven.
+TEST_F(Extract, RefusedAtTheStart) {
+  const std::string package = std::string(kFolder) + "\\CelvaraStudio_v3.9.exe";
+  const std::string stalePackage = "C:\\stale\\CelvaraStudio_v3.9.exe";
+  ASSERT_TRUE(e2e::WriteWholeFile(package, "This is no program.\r\n"));
+  e2e::Process stale;
+  struct Row {
+    const char* name;
+    bool staleDialog;
+    std::string message;
+  };
+  const Row rows[] = {
+      {"no program", false, expected::kUnzipCannotStart + package + "\r\r"},
+      {"stale dialog", true, expected::kUnzipDialogAlreadyOpen},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    if (row.staleDialog) {
+      ASSERT_TRUE(e2e::CreateFolders("C:\\stale"));
+      ASSERT_TRUE(
+          CopyFileA(PackageOf("CelvaraStudio_v3.9.exe").c_str(), stalePackage.c_str(), FALSE));
+      ASSERT_TRUE(stale.Start("\"" + stalePackage + "\""));
+      ASSERT_TRUE(e2e::WaitUntil([&] { return DialogOpen(); }));
+    }
+    boxes_.shown.clear();
+    const DWORD start = GetTickCount();
+    EXPECT_EQ(RunSelfExtractor(in_, package, state_.InstallPath), 0);
+    EXPECT_LT(GetTickCount() - start, 1000u);
+    ASSERT_EQ(boxes_.shown.size(), 1u);
+    EXPECT_EQ(boxes_.shown[0].substr(0, row.message.size()), row.message) << boxes_.shown[0];
+  }
+  stale.Kill();
+  e2e::DeleteTree("C:\\stale");
+}
+
+// Another program holds the clipboard for 0.8 s from the moment the dialog appears; the user's
+// clipboard names a folder of theirs. Through the controls the installation goes ahead; by keys
+// nothing is pasted and nothing unpacked. Either way the user's folder and clipboard are as they
+// were.
+TEST_F(Extract, ClipboardHeldByAnotherProgramDuringThePaste) {
+  const std::string userData = "C:\\UserData";
+  const std::string notes = userData + "\\Docs\\readme.txt";
+  const std::pair<const char*, std::int16_t> rows[] = {{nullptr, -1}, {"no-mnemonics", 0}};
+  for (const auto& [misbehave, result] : rows) {
+    SCOPED_TRACE(misbehave ? misbehave : "controls");
+    ASSERT_TRUE(e2e::CreateFolders(userData + "\\Docs"));
+    ASSERT_TRUE(e2e::WriteWholeFile(notes, "the user's own notes"));
+    ASSERT_TRUE(e2e::SetUsersClipboard(userData));
+    e2e::Process holder;
+    ASSERT_TRUE(holder.Start("\"" + e2e::RivalProgramExe() + "\" hold-clipboard 800"));
+    ASSERT_TRUE(e2e::WaitUntil([] { return FindWindowA(nullptr, "Rival - clipboard holder"); }));
+    boxes_.shown.clear();
+    EXPECT_EQ(Run("CelvaraStudio_v3.9.exe", misbehave), result);
+    EXPECT_EQ(boxes_.shown, result == 0 ? std::vector<std::string>{expected::kUnzipNoLog}
+                                        : std::vector<std::string>{});
+    EXPECT_EQ(e2e::FileExists(std::string(kFolder) + "\\CVInstall_v3.9.txt"), result == -1);
+    EXPECT_FALSE(e2e::FileExists(userData + "\\CVInstall_v3.9.txt"));
+    EXPECT_FALSE(e2e::FileExists(userData + "\\CelvaraStudio.exe"));
+    EXPECT_EQ(e2e::ReadWholeFile(notes), "the user's own notes");
+    EXPECT_TRUE(holder.WaitForExit(5000));
+    EXPECT_TRUE(e2e::HoldsUsersClipboard(userData));
+    e2e::DeleteTree(userData);
+    TearDown();
+    SetUp();
+  }
+}
+
+// The rig maps F: to a tmpfs of 1 MB, too small for the package: the stand-in stops at its first
+// write error, says so in its own window and leaves no file of the package, so the missing log
+// file tells the installer that the unzip failed.
+TEST_F(Extract, FullDriveIsAFailure) {
+  ULARGE_INTEGER total{};
+  if (!GetDiskFreeSpaceExA("F:\\", nullptr, &total, nullptr) || total.QuadPart > (4u << 20)) {
+    GTEST_SKIP() << "F: is no small drive: the rig mounts a 1 MB tmpfs there only where mounting "
+                    "is permitted";
+  }
+  const std::string target = "F:\\CelvaraStudio";
+  e2e::DeleteTree(target);
+  ASSERT_TRUE(e2e::CreateFolders(target));
+  state_.InstallPath = target;
+  const std::string package = std::string(kFolder) + "\\CelvaraStudio_v3.9.exe";
+  ASSERT_TRUE(CopyFileA(PackageOf("CelvaraStudio_v3.9.exe").c_str(), package.c_str(), FALSE));
+  EXPECT_EQ(RunSelfExtractor(in_, package, target), 0);
+  EXPECT_EQ(boxes_.shown, std::vector<std::string>{expected::kUnzipNoLog});
+  HWND error = e2e::FindMessageBox(kSelfExtractorMessageTitle);
+  ASSERT_NE(error, nullptr);
+  EXPECT_NE(e2e::MessageBoxText(error).find("cannot be written"), std::string::npos)
+      << e2e::MessageBoxText(error);
   for (const char* file : {"CVInstall_v3.9.txt", "CelvaraStudio.exe"})
-    EXPECT_TRUE(e2e::FileExists(std::string(kFolder) + "\\" + file)) << file;
-  // The dialog is gone, the user's clipboard is back and the decoy never ran.
-  EXPECT_FALSE(DialogOpen());
-  std::string text;
-  EXPECT_TRUE(clipboard_.GetText(&text));
-  EXPECT_EQ(text, "the user's own text");
-  EXPECT_FALSE(e2e::FileExists(kDecoyMarker));
+    EXPECT_FALSE(e2e::FileExists(target + "\\" + file)) << file;
+  e2e::DeleteTree(target);
 }
 
 // The upgrade package brings its own log; each misbehaving self-extractor ends in its own message
@@ -237,6 +384,7 @@ TEST_F(Extract, PackagesAndMisbehavingSelfExtractors) {
       {"CelvaraStudio_v3.9.exe", "ignore-close", false, -1, ""},
       {"test\\CelvaraStudio_WrongLog_v3.9.exe", nullptr, false, 0, expected::kUnzipNoLog},
       {"CelvaraStudio_v3.9.exe", "no-completion", false, 0, expected::kUnzipNoFinish},
+      {"CelvaraStudio_Upgrade_v3.9.exe", "no-mnemonics", true, -1, ""},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.misbehave ? row.misbehave : row.package);

@@ -1,5 +1,9 @@
 // The self-extractor stub: a dialog that unpacks the zip archive appended to this program's own
-// file into a folder the user types, pastes or browses to.
+// file into a folder the user types, pastes or browses to. The folder field starts with a folder
+// of the stub's own choosing (under the temporary folder), never the package's folder. Every file
+// is written in full under a temporary name first and takes its final name only once the whole
+// archive is written, so that a write error (a full disk) leaves no file of the package behind,
+// its log file included; the stub then says what failed.
 //
 // Tests make it misbehave through the environment variable CVI_SFX_MISBEHAVE, which a package
 // inherits from the program that starts it:
@@ -8,15 +12,19 @@
 //                      it started (longer than an installer waits for the completion window)
 //   ignore-close       Close, Esc and the title-bar close do nothing; ends by itself after 30 s
 //   slow-dialog:<ms>   the dialog appears only after that many milliseconds (at most 120000)
+//   no-mnemonics       its buttons have no mnemonics ("Unzip", "Close"), yet Alt+U and Alt+C still
+//                      work
 #include <windows.h>
 
 #include <ole2.h>
 #include <shlobj.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "ZipArchive.h"
@@ -37,11 +45,13 @@ constexpr WORD kIdBrowse = 104;
 constexpr WORD kIdUnzip = 105;
 constexpr WORD kIdClose = IDCANCEL;  // so that Esc and the title-bar close mean Close
 constexpr UINT_PTR kLifetimeTimer = 1;
+// The window property that marks a dialog whose keys the message filter handles.
+constexpr const char* kKeysWithoutMnemonics = "CviSfxKeysWithoutMnemonics";
 constexpr DWORD kMaxDialogDelayMs = 120000;
 // A 32-bit process cannot map much more, and no package of ours comes near it.
 constexpr ULONGLONG kMaxPackageSize = 1ull << 30;
 
-enum class Misbehaviour { None, NoDialog, NoCompletion, IgnoreClose, SlowDialog };
+enum class Misbehaviour { None, NoDialog, NoCompletion, IgnoreClose, SlowDialog, NoMnemonics };
 
 struct Options {
   Misbehaviour misbehaviour = Misbehaviour::None;
@@ -60,6 +70,8 @@ Options ReadOptions() {
     options = {Misbehaviour::NoCompletion, 0, 75000};
   } else if (mode == "ignore-close") {
     options = {Misbehaviour::IgnoreClose, 0, 30000};
+  } else if (mode == "no-mnemonics") {
+    options.misbehaviour = Misbehaviour::NoMnemonics;
   } else if (mode.rfind("slow-dialog:", 0) == 0) {
     const unsigned long ms = std::strtoul(mode.c_str() + 12, nullptr, 10);
     options.misbehaviour = Misbehaviour::SlowDialog;
@@ -156,8 +168,9 @@ ZipResult MakeFolderTree(const std::string& folder) {
   return MakeFolder(folder);
 }
 
-// Writes into a folder on disk; every file goes to a temporary name in its own folder first and
-// takes its final name only when it is complete.
+// Writes into a folder on disk. Every file goes to a temporary name in its own folder first; all of
+// them take their final names only when Commit is called after the last one was written. Whatever
+// was not committed is deleted.
 class FolderSink : public cvi::sfx::ZipSink {
  public:
   explicit FolderSink(std::string root) : root_(std::move(root)) {}
@@ -186,9 +199,9 @@ class FolderSink : public cvi::sfx::ZipSink {
     char temp[MAX_PATH] = {};
     if (GetTempFileNameA(folder.c_str(), "sfx", 0, temp) == 0)
       return CannotWrite(path);
-    TempFile part(temp);
+    auto part = std::make_unique<TempFile>(temp);
     {
-      UniqueHandle file(CreateFileA(part.Path().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+      UniqueHandle file(CreateFileA(part->Path().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
       if (file.get() == INVALID_HANDLE_VALUE)
         return CannotWrite(path);
@@ -201,14 +214,28 @@ class FolderSink : public cvi::sfx::ZipSink {
         done += written;
       }
     }
-    if (!MoveFileExA(part.Path().c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING))
-      return CannotWrite(path);
-    part.Keep();
-    ++written_;
+    pending_.push_back({std::move(part), path});
+    return {};
+  }
+
+  // Gives every written file its final name, in the archive's order.
+  ZipResult Commit() {
+    for (Pending& file : pending_) {
+      if (!MoveFileExA(file.part->Path().c_str(), file.path.c_str(), MOVEFILE_REPLACE_EXISTING))
+        return CannotWrite(file.path);
+      file.part->Keep();
+      ++written_;
+    }
+    pending_.clear();
     return {};
   }
 
  private:
+  struct Pending {
+    std::unique_ptr<TempFile> part;
+    std::string path;
+  };
+
   // The destination appears only once the archive has checked out.
   ZipResult MakeRoot() {
     if (rootMade_)
@@ -224,6 +251,7 @@ class FolderSink : public cvi::sfx::ZipSink {
 
   std::string root_;
   bool rootMade_ = false;
+  std::vector<Pending> pending_;
   std::size_t written_ = 0;
 };
 
@@ -266,6 +294,16 @@ struct Package {
     return path.substr(0, slash == 2 ? 3 : slash);
   }
   std::string FileName() const { return path.substr(path.find_last_of('\\') + 1); }
+  // Where the dialog proposes to unpack: a folder named after the package in the temporary
+  // folder, so that only a folder given to the dialog ever receives the product.
+  std::string ProposedFolder() const {
+    char temp[MAX_PATH] = {};
+    const DWORD length = GetTempPathA(MAX_PATH, temp);
+    const std::string name = FileName().substr(0, FileName().find_last_of('.'));
+    if (length == 0 || length >= MAX_PATH)
+      return "C:\\" + name;
+    return std::string(temp, length) + (temp[length - 1] == '\\' ? "" : "\\") + name;
+  }
 };
 
 // The full folder for the text of the field: relative texts count from the package's folder.
@@ -301,6 +339,8 @@ ZipResult Unpack(const ZipArchive& archive, const std::string& folder, std::size
     }
   }
   ZipResult result = archive.ExtractAll(sink);
+  if (result.ok())
+    result = sink.Commit();
   *written = sink.Written();
   return result;
 }
@@ -382,12 +422,17 @@ INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
                       (std::to_string(files) + (files == 1 ? " file" : " files") +
                        " will be unpacked into the folder below.")
                           .c_str());
-      SetDlgItemTextA(dialog, kIdFolder, package.Folder().c_str());
+      SetDlgItemTextA(dialog, kIdFolder, package.ProposedFolder().c_str());
+      if (state->options.misbehaviour == Misbehaviour::NoMnemonics)
+        SetPropA(dialog, kKeysWithoutMnemonics, dialog);
       if (state->options.lifetimeMs != 0)
         SetTimer(dialog, kLifetimeTimer, state->options.lifetimeMs, nullptr);
       SelectFolderField(dialog);
       return FALSE;  // the focus is set
     }
+    case WM_DESTROY:
+      RemovePropA(dialog, kKeysWithoutMnemonics);
+      return FALSE;
     case WM_TIMER:
       // A misbehaving stub must not outlive its test, even with a message box open.
       if (wParam == kLifetimeTimer)
@@ -462,15 +507,42 @@ constexpr WORD kButton = 0x0080;
 constexpr WORD kEdit = 0x0081;
 constexpr WORD kStatic = 0x0082;
 
+// Alt+U and Alt+C for a dialog whose buttons carry no mnemonics: the dialog's message loop hands
+// every message to this filter before it looks for a mnemonic.
+LRESULT CALLBACK KeysWithoutMnemonics(int code, WPARAM wParam, LPARAM lParam) {
+  const MSG* msg = reinterpret_cast<const MSG*>(lParam);
+  if (code == MSGF_DIALOGBOX && msg->message == WM_SYSCHAR) {
+    HWND dialog = GetAncestor(msg->hwnd, GA_ROOT);
+    const auto key = static_cast<char>(std::tolower(static_cast<int>(msg->wParam)));
+    if (GetPropA(dialog, kKeysWithoutMnemonics) && (key == 'u' || key == 'c')) {
+      PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(key == 'u' ? kIdUnzip : kIdClose, BN_CLICKED), 0);
+      return TRUE;
+    }
+  }
+  return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+struct HookRemover {
+  void operator()(HHOOK hook) const { UnhookWindowsHookEx(hook); }
+};
+using UniqueHook = std::unique_ptr<std::remove_pointer_t<HHOOK>, HookRemover>;
+
 int ShowDialog(Package& package, const Options& options) {
+  const bool mnemonics = options.misbehaviour != Misbehaviour::NoMnemonics;
   DialogTemplate dialog(DS_SETFONT | DS_MODALFRAME | DS_CENTER | WS_POPUP | WS_CAPTION | WS_SYSMENU,
                         260, 78);
   dialog.Add(kStatic, SS_LEFT | SS_NOPREFIX, kIdInfo, 7, 7, 246, 10, "");
   dialog.Add(kStatic, SS_LEFT | SS_NOPREFIX, kIdFolderLabel, 7, 22, 186, 9, "Unzip to folder:");
   dialog.Add(kEdit, ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP, kIdFolder, 7, 33, 186, 14, "");
-  dialog.Add(kButton, BS_PUSHBUTTON | WS_TABSTOP, kIdBrowse, 199, 33, 54, 14, "Br&owse...");
-  dialog.Add(kButton, BS_PUSHBUTTON | WS_TABSTOP, kIdUnzip, 139, 57, 54, 14, "&Unzip");
-  dialog.Add(kButton, BS_PUSHBUTTON | WS_TABSTOP, kIdClose, 199, 57, 54, 14, "&Close");
+  dialog.Add(kButton, BS_PUSHBUTTON | WS_TABSTOP, kIdBrowse, 199, 33, 54, 14,
+             mnemonics ? "Br&owse..." : "Browse...");
+  dialog.Add(kButton, BS_PUSHBUTTON | WS_TABSTOP, kIdUnzip, 139, 57, 54, 14,
+             mnemonics ? "&Unzip" : "Unzip");
+  dialog.Add(kButton, BS_PUSHBUTTON | WS_TABSTOP, kIdClose, 199, 57, 54, 14,
+             mnemonics ? "&Close" : "Close");
+  UniqueHook keys(mnemonics ? nullptr
+                            : SetWindowsHookExA(WH_MSGFILTER, KeysWithoutMnemonics, nullptr,
+                                                GetCurrentThreadId()));
   DialogState state{&package, options};
   return static_cast<int>(DialogBoxIndirectParamA(GetModuleHandleA(nullptr), dialog.Get(), nullptr,
                                                   DialogProc, reinterpret_cast<LPARAM>(&state)));

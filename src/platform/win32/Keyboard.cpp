@@ -1,5 +1,9 @@
 // Simulated keystrokes in the notation "^(v)" (Ctrl+V), "%(u)" (Alt+U), "+" Shift, "\r" or "~"
-// Enter, sent to the foreground window and followed until its thread has taken them in.
+// Enter, posted as keyboard messages to one window's focused control and followed until its
+// thread has taken them in. Nothing goes through the system's input, so a window that takes the
+// foreground in between gets none of them, and no keyboard layout is needed: the messages carry
+// the characters themselves.
+#include <cctype>
 #include <vector>
 
 #include "platform/win32/Win32Platform.h"
@@ -8,55 +12,56 @@ namespace cvi::win32 {
 namespace {
 
 // Each round trip returns only once the target thread looks at its queue again, and each look
-// takes at most one input message off the queue.
+// takes at most one posted message off the queue.
 constexpr UINT kRoundTripTimeoutMs = 1000;
+// A key's lParam: one repeat, Enter's scan code, and for Alt the context bit.
+constexpr LPARAM kRepeatOnce = 1;
+constexpr LPARAM kEnterScanCode = 0x1C << 16;
+constexpr LPARAM kAltHeld = 1 << 29;
+constexpr LPARAM kKeyReleased = static_cast<LPARAM>(0xC0000000u);
 
-INPUT Key(WORD vk, bool up) {
-  INPUT input{};
-  input.type = INPUT_KEYBOARD;
-  input.ki.wVk = vk;
-  input.ki.wScan = static_cast<WORD>(MapVirtualKeyA(vk, MAPVK_VK_TO_VSC));
-  input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
-  return input;
-}
+struct KeyMessage {
+  UINT message;
+  WPARAM wParam;
+  LPARAM lParam;
+};
 
-WORD VirtualKeyOf(char c, bool* shift) {
-  if (c == '\r' || c == '~')
-    return VK_RETURN;
-  const SHORT scan = VkKeyScanA(c);
-  if (scan == -1)
-    return 0;
-  *shift = (scan & 0x100) != 0;
-  return static_cast<WORD>(scan & 0xFF);
-}
-
-// Presses each character of `chars` with `modifiers` held; false on a character no key makes.
-bool Press(const std::vector<WORD>& modifiers, const std::string& chars, std::vector<INPUT>* out) {
-  for (WORD m : modifiers)
-    out->push_back(Key(m, false));
-  for (char c : chars) {
-    bool shift = false;
-    const WORD vk = VirtualKeyOf(c, &shift);
-    if (vk == 0)
+// One character with the modifiers held, as the dialog's message loop would see it: Alt+letter
+// as the system character that selects a mnemonic, Ctrl+V as the paste command, other Ctrl
+// letters as their control characters, Enter as its key. False for what no key makes here.
+bool Translate(bool ctrl, bool alt, bool shift, char c, std::vector<KeyMessage>* out) {
+  if (c == '\r' || c == '~') {
+    if (ctrl || alt)
       return false;
-    if (shift)
-      out->push_back(Key(VK_SHIFT, false));
-    out->push_back(Key(vk, false));
-    out->push_back(Key(vk, true));
-    if (shift)
-      out->push_back(Key(VK_SHIFT, true));
+    out->push_back({WM_KEYDOWN, VK_RETURN, kRepeatOnce | kEnterScanCode});
+    out->push_back({WM_KEYUP, VK_RETURN, kRepeatOnce | kEnterScanCode | kKeyReleased});
+    return true;
   }
-  for (auto m = modifiers.rbegin(); m != modifiers.rend(); ++m)
-    out->push_back(Key(*m, true));
+  const auto byte = static_cast<unsigned char>(shift ? std::toupper(c) : c);
+  if (ctrl && alt)
+    return false;
+  if (alt) {
+    out->push_back({WM_SYSCHAR, byte, kRepeatOnce | kAltHeld});
+  } else if (ctrl) {
+    if (!std::isalpha(byte))
+      return false;
+    const int letter = std::tolower(byte);
+    if (letter == 'v')
+      out->push_back({WM_PASTE, 0, 0});
+    else
+      out->push_back({WM_CHAR, static_cast<WPARAM>(letter - 'a' + 1), kRepeatOnce});
+  } else {
+    out->push_back({WM_CHAR, byte, kRepeatOnce});
+  }
   return true;
 }
 
-bool Parse(const std::string& keys, std::vector<INPUT>* out) {
-  std::vector<WORD> modifiers;
+bool Parse(const std::string& keys, std::vector<KeyMessage>* out) {
+  bool ctrl = false, alt = false, shift = false;
   for (std::size_t i = 0; i < keys.size(); ++i) {
     const char c = keys[i];
     if (c == '^' || c == '%' || c == '+') {
-      modifiers.push_back(c == '^' ? VK_CONTROL : c == '%' ? VK_MENU : VK_SHIFT);
+      (c == '^' ? ctrl : c == '%' ? alt : shift) = true;
       continue;
     }
     std::string chars(1, c);
@@ -67,28 +72,33 @@ bool Parse(const std::string& keys, std::vector<INPUT>* out) {
       chars = keys.substr(i + 1, close - i - 1);
       i = close;
     }
-    if (!Press(modifiers, chars, out))
-      return false;
-    modifiers.clear();
+    for (char k : chars) {
+      if (!Translate(ctrl, alt, shift, k, out))
+        return false;
+    }
+    ctrl = alt = shift = false;
   }
-  return modifiers.empty();
+  return !(ctrl || alt || shift);
 }
 
 }  // namespace
 
-bool Win32Keyboard::Send(const std::string& keys) {
-  std::vector<INPUT> inputs;
-  if (!Parse(keys, &inputs) || inputs.empty())
+bool Win32Keyboard::SendTo(Windows::Handle window, const std::string& keys) {
+  std::vector<KeyMessage> messages;
+  if (!Parse(keys, &messages) || messages.empty())
     return false;
-  const UINT sent = SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
-  if (sent != inputs.size())
-    return false;
+  HWND top = reinterpret_cast<HWND>(window);
+  HWND focus = FocusInside(top);
+  HWND target = focus ? focus : top;
+  for (const KeyMessage& m : messages) {
+    if (!PostMessageA(target, m.message, m.wParam, m.lParam))
+      return false;
+  }
   // Our own thread takes its keys at its next wait; another program's thread is followed with
-  // empty messages until it has looked at its queue once for every key event and twice more.
-  HWND target = GetForegroundWindow();
-  if (!target || GetWindowThreadProcessId(target, nullptr) == GetCurrentThreadId())
+  // empty messages until it has looked at its queue once for every key message and once more.
+  if (GetWindowThreadProcessId(target, nullptr) == GetCurrentThreadId())
     return true;
-  for (std::size_t i = 0; i < inputs.size() + 2; ++i) {
+  for (std::size_t i = 0; i <= messages.size(); ++i) {
     DWORD_PTR result = 0;
     if (!SendMessageTimeoutA(target, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kRoundTripTimeoutMs,
                              &result)) {

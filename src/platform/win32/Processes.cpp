@@ -5,10 +5,33 @@
 #include "platform/win32/Win32Platform.h"
 
 namespace cvi::win32 {
+namespace {
+
+// The system's own sentence for an error code, without its line end; a "%1" in it names the
+// program.
+std::string SystemReason(DWORD code, const std::string& program) {
+  char* text = nullptr;
+  const DWORD length = FormatMessageA(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+  std::string reason(text != nullptr ? text : "", text != nullptr ? length : 0);
+  LocalFree(text);
+  while (!reason.empty() &&
+         (reason.back() == '\r' || reason.back() == '\n' || reason.back() == ' '))
+    reason.pop_back();
+  for (std::size_t at = reason.find("%1"); at != std::string::npos;
+       at = reason.find("%1", at + program.size())) {
+    reason.replace(at, 2, program);
+  }
+  return reason;
+}
+
+}  // namespace
 
 bool Win32Processes::Start(const std::string& program,
                            const std::string& commandLine,
-                           int showStyle) {
+                           int showStyle,
+                           StartError* error) {
   // CreateProcessA may write into the command line, so it gets a copy of its own.
   std::vector<char> line(commandLine.begin(), commandLine.end());
   line.push_back('\0');
@@ -19,6 +42,9 @@ bool Win32Processes::Start(const std::string& program,
   PROCESS_INFORMATION info{};
   if (!CreateProcessA(program.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                       &startup, &info)) {
+    const DWORD code = GetLastError();
+    if (error != nullptr)
+      *error = StartError{code, SystemReason(code, program)};
     return false;
   }
   KernelHandle process(info.hProcess);

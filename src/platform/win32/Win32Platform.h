@@ -10,6 +10,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/Platform.h"
 
@@ -89,7 +90,10 @@ class Win32MessageBoxes : public MessageBoxes {
 
 class Win32Processes : public Processes {
  public:
-  bool Start(const std::string& program, const std::string& commandLine, int showStyle) override;
+  bool Start(const std::string& program,
+             const std::string& commandLine,
+             int showStyle,
+             StartError* error = nullptr) override;
   std::string ExecutableName() override;
 };
 
@@ -118,6 +122,10 @@ class Win32FolderBrowser : public FolderBrowser {
   FormWindows* forms_;
 };
 
+// The control with the keyboard focus of the thread of `window`, when it is `window` or inside
+// it; null otherwise (Windows.cpp).
+HWND FocusInside(HWND window);
+
 // Other programs' top-level windows (Windows.cpp).
 class Win32Windows : public Windows {
  public:
@@ -128,20 +136,27 @@ class Win32Windows : public Windows {
   Handle FindExact(const std::string& title) override;
   bool BringToFront(Handle window) override;
   Handle Foreground() override;
+  Handle FocusedField(Handle window) override;
+  bool SetControlText(Handle control, const std::string& text) override;
+  bool ControlText(Handle control, std::string* text) override;
+  std::vector<Button> Buttons(Handle window) override;
+  Handle DefaultButton(Handle window) override;
+  bool Click(Handle button) override;
 };
 
-// The clipboard's text in the ANSI code page (Clipboard.cpp).
+// The clipboard: text in the ANSI code page, and all of its content (Clipboard.cpp).
 class Win32Clipboard : public Clipboard {
  public:
-  bool Clear() override;
   bool SetText(const std::string& text) override;
-  bool GetText(std::string* text) override;
+  bool Take(std::vector<ClipboardFormat>* saved) override;
+  bool Restore(const std::vector<ClipboardFormat>& saved) override;
 };
 
-// Keystrokes through SendInput, followed until the foreground thread has taken them (Keyboard.cpp).
+// Keystrokes as keyboard messages to one window's thread, followed until that thread has taken
+// them (Keyboard.cpp).
 class Win32Keyboard : public Keyboard {
  public:
-  bool Send(const std::string& keys) override;
+  bool SendTo(Windows::Handle window, const std::string& keys) override;
 };
 
 // The HTTP client over WinINet (WinInet.cpp).
