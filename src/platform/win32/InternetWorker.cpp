@@ -14,6 +14,10 @@ constexpr unsigned kSlots = 64;
 // The window's thread gives taken slots back a batch at a time, so that the worker is not woken
 // for every block; a quarter of the ring keeps it reading all the while.
 constexpr unsigned kGiveBackBatch = kSlots / 4;
+// Looks for the worker's next block before the window's thread goes to sleep for it. At full speed
+// the worker is a block away, and under Wine each sleep and wake-up is a round trip through the
+// server that costs more than the block itself.
+constexpr int kSpins = 64;
 
 class CriticalSection {
  public:
@@ -114,8 +118,9 @@ class Link : public JobOutput {
   // ---- the window's side
 
   // Gives back the slots taken since the last call; how many items are ready after them, and
-  // whether the job has ended. With none ready, the next Put wakes the window's thread.
-  unsigned Sync(unsigned taken, bool* finished) {
+  // whether the job has ended. With none ready and `sleeping`, the next Put wakes the window's
+  // thread.
+  unsigned Sync(unsigned taken, bool* finished, bool sleeping) {
     bool wakeWorker = false;
     unsigned ready = 0;
     {
@@ -123,7 +128,7 @@ class Link : public JobOutput {
       count_ -= taken;
       ready = count_;
       *finished = finished_;
-      readerWaiting_ = ready == 0 && !finished_;
+      readerWaiting_ = sleeping && ready == 0 && !finished_;
       wakeWorker = taken != 0 && writerWaiting_;
       if (wakeWorker)
         writerWaiting_ = false;
@@ -196,11 +201,15 @@ class Win32JobResults : public JobResults {
     }
     bool finished = false;
     if (ready_ == 0 || taken_ >= kGiveBackBatch) {
-      ready_ = link_->Sync(taken_, &finished);
+      ready_ = link_->Sync(taken_, &finished, false);
       taken_ = 0;
     }
+    for (int spin = 0; spin < kSpins && ready_ == 0 && !finished; ++spin) {
+      SwitchToThread();
+      ready_ = link_->Sync(0, &finished, false);
+    }
     if (ready_ == 0) {
-      const Wait waited = WaitForItems(limitMs, stillWanted, finished);
+      const Wait waited = WaitForItems(limitMs, stillWanted);
       if (waited != Wait::Item)
         return waited;
     }
@@ -215,11 +224,15 @@ class Win32JobResults : public JobResults {
 
  private:
   // Sleeps in the message wait until items arrive, dispatching every window event as it comes.
-  Wait WaitForItems(std::int32_t limitMs, const std::function<bool()>& stillWanted, bool finished) {
+  Wait WaitForItems(std::int32_t limitMs, const std::function<bool()>& stillWanted) {
     const DWORD start = GetTickCount();
     const DWORD limit = limitMs > 0 ? static_cast<DWORD>(limitMs) : 0;
     HANDLE itemsReady = link_->ItemsReady();
+    bool finished = false;
     for (;;) {
+      ready_ = link_->Sync(0, &finished, true);
+      if (ready_ != 0)
+        return Wait::Item;
       if (finished)
         return Wait::Finished;
       if (!stillWanted())
@@ -235,9 +248,6 @@ class Win32JobResults : public JobResults {
         Sleep(10);
       if (woken != WAIT_OBJECT_0)
         events_.DoEventsNow();
-      ready_ = link_->Sync(0, &finished);
-      if (ready_ != 0)
-        return Wait::Item;
     }
   }
 
