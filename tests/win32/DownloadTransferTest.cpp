@@ -361,6 +361,13 @@ TEST_F(DownloadTransfer, FullPackageFromThePackagesFolder) {
   EXPECT_EQ(Shown(Ctl::lblBytesDownloaded), std::to_string(ReadFile(path_).size()));
   EXPECT_FALSE(IsWindowVisible(ControlWindow(form_, Ctl::lblDownLoadError)));
   EXPECT_EQ(screen_.MousePointer(), Screen::kDefault);
+  // Held under its name until it runs: nobody may delete it, and a program that reads itself, as
+  // a self-extractor does, may open it without letting it be deleted.
+  EXPECT_FALSE(FileExists(partial_));
+  EXPECT_FALSE(DeleteFileA(path_.c_str()));
+  FileHandle reader(CreateFileA(path_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                OPEN_EXISTING, 0, nullptr));
+  EXPECT_TRUE(reader);
 }
 
 // Whatever arrives instead of the package it was built for is refused and removed: one byte
