@@ -6,7 +6,7 @@
 //
 //   responsive_bench --port N [--seconds 6]              one line per mode, then the worst p99
 //   responsive_bench --ping HWND --seconds S --mode M     the user's side, started by the bench
-#include "platform/win32/Win32Platform.h"
+#include "Driver.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -17,6 +17,7 @@
 #include "app/InstallerEvents.h"
 #include "download/TransferLoop.h"
 #include "platform/win32/Handles.h"
+#include "platform/win32/Win32PlatformSet.h"
 #include "ui/win32/FormWindow.h"
 
 namespace {
@@ -35,19 +36,6 @@ double Seconds() {
   return static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
 }
 
-struct ControlSearch {
-  int id;
-  HWND found;
-};
-
-BOOL CALLBACK MatchControl(HWND child, LPARAM data) {
-  auto* search = reinterpret_cast<ControlSearch*>(data);
-  if (GetDlgCtrlID(child) != search->id)
-    return TRUE;
-  search->found = child;
-  return FALSE;
-}
-
 // The user's side: pings for `seconds`, then clicks CANCEL and prints the answers' times.
 int Ping(HWND form, int seconds, const std::string& mode) {
   std::vector<double> answers;
@@ -64,9 +52,7 @@ int Ping(HWND form, int seconds, const std::string& mode) {
     if (wait > 0)
       Sleep(static_cast<DWORD>(wait * 1000));
   }
-  ControlSearch cancel{static_cast<int>(Ctl::cmdCancel), nullptr};
-  EnumChildWindows(form, MatchControl, reinterpret_cast<LPARAM>(&cancel));
-  PostMessageA(cancel.found, BM_CLICK, 0, 0);
+  e2e::Click(e2e::FindChild(form, Ctl::cmdCancel));
   std::sort(answers.begin(), answers.end());
   const std::size_t n = answers.size();
   std::printf("%-8s median %6.2f ms, 99th percentile %6.2f ms, slowest %7.2f ms (%zu pings)\n",
@@ -110,19 +96,10 @@ class Installation {
   Win32Screen screen_;
   Win32FormView view_{GetModuleHandleA(nullptr), screen_};
   Forms forms_{view_};
-  Win32FileSystem files_;
-  Win32Registry registry_;
-  Win32Internet internet_;
   Win32MessageBoxes boxes_{view_};
   Win32EventPump events_{&view_};
-  Win32Processes processes_;
-  Win32FolderBrowser browser_;
-  Win32Windows windows_;
-  Win32Clipboard clipboard_;
-  Win32Keyboard keyboard_;
-  Platform os_{files_,  registry_, internet_, boxes_,     events_,  processes_,
-               screen_, browser_,  windows_,  clipboard_, keyboard_};
-  Installer in_{state_, forms_, os_};
+  Win32PlatformSet platform_{boxes_, &events_};
+  Installer in_{state_, forms_, platform_.os};
   InstallerEvents handlers_{in_};
 };
 
