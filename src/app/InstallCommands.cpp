@@ -16,10 +16,12 @@ constexpr std::int16_t kTrue = -1;
 // What could start a second attempt or change the path under the running one.
 constexpr Ctl kLockedDuringAttempt[] = {Ctl::cmdInstall, Ctl::cmdChange, Ctl::txtInstallPath};
 constexpr std::size_t kLockedCount = sizeof(kLockedDuringAttempt) / sizeof(kLockedDuringAttempt[0]);
+constexpr const char* kSessionEndReason = "CelvaraStudio is being installed";
 
 // One attempt, from INSTALL to its outcome. However it ends, an unexpected error included, it is
 // over afterwards: the window may close, the locked controls are as they were, and an error takes
-// back the pointer and a half-written package, so that a new attempt starts clean.
+// back the pointer and a half-written package, so that a new attempt starts clean. While it runs,
+// the end of the user's session waits for it and tells why.
 class Attempt {
  public:
   explicit Attempt(Installer& in) : in_(in), errorsBefore_(std::uncaught_exceptions()) {
@@ -28,6 +30,7 @@ class Attempt {
       wasEnabled_[i] = in_.ui.Enabled(kF, kLockedDuringAttempt[i]);
       in_.ui.SetEnabled(kF, kLockedDuringAttempt[i], false);
     }
+    in_.ui.BlockSessionEnd(kF, kSessionEndReason);
   }
   ~Attempt() {
     in_.state.InstallInProgress = false;
@@ -36,9 +39,12 @@ class Attempt {
     try {
       if (std::uncaught_exceptions() > errorsBefore_) {
         in_.os.screen.SetMousePointer(Screen::kDefault);
-        if (!downloading_.empty())
+        if (!downloading_.empty()) {
           in_.os.files.DeleteFile(downloading_);
+          in_.os.files.DeleteFile(PartialPathOf(downloading_));
+        }
       }
+      in_.ui.BlockSessionEnd(kF, "");
       for (std::size_t i = 0; i < kLockedCount; ++i)
         in_.ui.SetEnabled(kF, kLockedDuringAttempt[i], wasEnabled_[i]);
     } catch (...) {
@@ -111,6 +117,19 @@ void cmdCancel_Click(Installer& in) {
   in.state.CancelRequested = true;
   if (!in.state.InstallInProgress)
     in.state.QuitRequested = true;
+}
+
+// The process may be ended as soon as the session-end message is answered, before the transfer
+// sees anything: the temporary file of either package goes now. Opened for writing, it still
+// lets itself be deleted, and disappears when the process ends.
+void frmInstall_SessionEnding(Installer& in) {
+  const InstallerState& s = in.state;
+  if (!s.InstallInProgress)
+    return;
+  for (const std::string* name : {&s.FullPackageName, &s.UpgradePackageName}) {
+    if (!name->empty())
+      in.os.files.DeleteFile(PartialPathOf(s.InstallPath + "\\" + *name));
+  }
 }
 
 bool frmInstall_Form_Unload(Installer& in) {

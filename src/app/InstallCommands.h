@@ -16,6 +16,8 @@ const char* ExtractionOutcome(std::int16_t ExtractResult);
 void cmdCancel_Click(Installer& installer);
 // The unload handler of frmInstall; true refuses the unload.
 bool frmInstall_Form_Unload(Installer& installer);
+// The user's session ends during an attempt: the download's temporary file goes at once.
+void frmInstall_SessionEnding(Installer& installer);
 // An unexpected error in a handler: ends the run as CANCEL does, after a message that names it.
 void EndRunOnError(Installer& installer, const std::string& what) noexcept;
 

@@ -61,4 +61,12 @@ void InstallerEvents::Failed(const std::string& what) {
   EndRunOnError(in_, what);
 }
 
+// Nothing may escape into the system's code, and there is no time left to tell anybody.
+void InstallerEvents::SessionEnding() {
+  try {
+    frmInstall_SessionEnding(in_);
+  } catch (...) {
+  }
+}
+
 }  // namespace cvi

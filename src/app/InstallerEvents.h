@@ -14,6 +14,7 @@ class InstallerEvents : public FormEvents {
   void Click(Form form, Ctl ctl) override;
   bool Unload(Form form) override;
   void Failed(const std::string& what) override;
+  void SessionEnding() override;
 
  private:
   Installer& in_;

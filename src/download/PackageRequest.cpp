@@ -50,12 +50,27 @@ void ReportFailure(Installer& in, const std::string& caption) {
   in.ui.SetVisible(Form::frmInstall, Ctl::lblDownLoadError, true);
 }
 
+std::string FailureCaption(DownloadResult result,
+                           const std::string& url,
+                           const std::string& localPath,
+                           const Downloaded& got) {
+  if (result == DownloadResult::DownloadIoError && got.problem == IoProblem::FileInUse)
+    return FileInUseMessage(got.inUsePath);
+  if (result == DownloadResult::DownloadIoError && got.problem == IoProblem::NoRoom) {
+    const std::size_t slash = localPath.find_last_of('\\');
+    return NoRoomMessage(localPath.substr(0, slash == std::string::npos ? 0 : slash), got.announced,
+                         got.freeBytes);
+  }
+  return DownloadFailureMessage(result, url);
+}
+
 // The full and the upgrade package differ only in their name and the field that keeps it.
 bool DownloadPackage(Installer& in,
                      const std::string& baseUrl,
                      const char* namePrefix,
                      std::string InstallerState::*nameField,
-                     const char* pinnedSha256) {
+                     const char* pinnedSha256,
+                     const TransferLimits& limits) {
   in.ui.SetVisible(Form::frmInstall, Ctl::lblDownLoadError, false);
   in.ui.SetCaption(Form::frmInstall, Ctl::lblDownLoadError, "");
 
@@ -67,27 +82,39 @@ bool DownloadPackage(Installer& in,
   // The pointer is back before any message shows, whatever the transfer's outcome.
   const int pointer = in.os.screen.MousePointer();
   in.os.screen.SetMousePointer(Screen::kHourglass);
-  const DownloadResult result = DownloadFile(in, url, localPath, kMinimumPackageBytes);
+  Downloaded got;
+  const DownloadResult result = DownloadFile(in, url, localPath, kMinimumPackageBytes, got, limits);
   in.os.screen.SetMousePointer(pointer);
 
   if (result != DownloadResult::DownloadOk) {
-    ReportFailure(in, DownloadFailureMessage(result, url));
+    ReportFailure(in, FailureCaption(result, url, localPath, got));
+    return false;
+  }
+  // The installer starts only the package it was built for. The digest is taken of the held file
+  // itself, which stays held from here until its process has started, so that it cannot be
+  // swapped in between; and only a file that passed gets the package's name.
+  const std::string partial = PartialPathOf(localPath);
+  if (!HasDigest(*got.body, pinnedSha256)) {
+    got.body.reset();
+    in.os.files.DeleteFile(partial);
+    ReportFailure(in, VerificationMessage());
+    return false;
+  }
+  const FileError named = RetryWhileInUse(
+      in, limits.inUseMs, [&got, &localPath] { return got.body->Rename(localPath); });
+  if (named != FileError::None) {
+    got.body.reset();
+    in.os.files.DeleteFile(partial);
+    ReportFailure(in, named == FileError::InUse
+                          ? FileInUseMessage(localPath)
+                          : DownloadFailureMessage(DownloadResult::DownloadIoError, url));
     return false;
   }
   if (in.os.files.FindEntry(localPath, EntryKind::OrdinaryFile).empty()) {
     ReportFailure(in, MissingFileMessage(localPath));
     return false;
   }
-  // The installer starts only the package it was built for. The file stays held from this check
-  // until its process has started, so that it cannot be swapped in between.
-  std::unique_ptr<HeldFile> package = in.os.files.HoldForReading(localPath);
-  if (!package || !HasDigest(*package, pinnedSha256)) {
-    package.reset();
-    in.os.files.DeleteFile(localPath);
-    ReportFailure(in, VerificationMessage());
-    return false;
-  }
-  in.state.HeldPackage = std::move(package);
+  in.state.HeldPackage = std::move(got.body);
   return true;
 }
 
@@ -122,13 +149,31 @@ std::string DownloadFailureMessage(DownloadResult result, const std::string& url
   return "Download CANCEL by user request.";
 }
 
-bool DownloadPackageFrom(Installer& in, const std::string& baseUrl, bool upgrade) {
+std::string FileInUseMessage(const std::string& path) {
+  return std::string("Download not possible: another program is using the installation file ") +
+         kCR + "      " + path + kCR +
+         "It may be the installation of an earlier attempt that is still open. Please close that "
+         "program and click 'Install' again; if it still fails, please contact " +
+         kSupportEmail + ".";
+}
+
+std::string NoRoomMessage(const std::string& folder, std::int64_t needed, std::int64_t free) {
+  return "Not enough disk space for the download: the installation file needs " +
+         std::to_string(needed) + " bytes, but the drive of " + kCR + "      " + folder + kCR +
+         "has " + std::to_string(free) +
+         " bytes free. Please make room on that drive and click 'Install' again.";
+}
+
+bool DownloadPackageFrom(Installer& in,
+                         const std::string& baseUrl,
+                         bool upgrade,
+                         const TransferLimits& limits) {
   if (upgrade) {
     return DownloadPackage(in, baseUrl, "CelvaraStudio_Upgrade_",
-                           &InstallerState::UpgradePackageName, kUpgradePackageSha256);
+                           &InstallerState::UpgradePackageName, kUpgradePackageSha256, limits);
   }
   return DownloadPackage(in, baseUrl, "CelvaraStudio_", &InstallerState::FullPackageName,
-                         kFullPackageSha256);
+                         kFullPackageSha256, limits);
 }
 
 bool DownloadFullPackage(Installer& in) {

@@ -1,29 +1,41 @@
 // Streams one HTTP reply into a local file with a live byte counter and a way to cancel.
+//
+// The network side runs on a worker of its own (TransferJob): every call that may wait on the
+// server, the opening of the session and of each address included, waits there. The window's
+// thread takes what the worker hands over, writes the file, counts, yields and looks for CANCEL
+// after every block, and keeps its own time limits, so that a silent server can neither freeze the
+// window nor hold the transfer for ever.
 #include "download/TransferLoop.h"
 
-#include <array>
 #include <limits>
 #include <memory>
+#include <utility>
 
 namespace cvi {
 namespace {
 
-// Redirects are followed here rather than by WinINet, which follows a redirect loop for ever.
-constexpr std::uint32_t kUrlFlags =
-    Internet::kFlagExistingConnect | Internet::kFlagNoCacheWrite | Internet::kFlagNoAutoRedirect;
+// A reply from a cache would not be the vendor's current package. Redirects are followed here
+// rather than by WinINet, which follows a redirect loop for ever.
+constexpr std::uint32_t kUrlFlags = Internet::kFlagReload | Internet::kFlagExistingConnect |
+                                    Internet::kFlagNoCacheWrite | Internet::kFlagNoAutoRedirect;
 constexpr std::int32_t kMaxCount = std::numeric_limits<std::int32_t>::max();
+constexpr std::int32_t kInUsePauseMs = 100;
+
+// What the worker hands over, in order: any number of kRedirected, then kOpened and the body's
+// kBlock items, and last kEnded with how the job ended; or kEnded before any kOpened.
+enum JobTag : int { kRedirected = 1, kOpened, kBlock, kEnded };
+enum class JobEnd : std::int64_t { NoSession, NotRetrieved, BodyComplete, ReadFailed, Abandoned };
 
 // Owns one internet handle; closing twice or closing none is harmless.
 class InternetHandle {
  public:
-  InternetHandle(Internet& net, Internet::Handle handle) : net_(net), handle_(handle) {}
-  ~InternetHandle() { Close(); }
+  explicit InternetHandle(Internet& net) : net_(net) {}
+  ~InternetHandle() { Reset(0); }
   InternetHandle(const InternetHandle&) = delete;
   InternetHandle& operator=(const InternetHandle&) = delete;
 
   explicit operator bool() const { return handle_ != 0; }
   Internet::Handle get() const { return handle_; }
-  void Close() { Reset(0); }
   void Reset(Internet::Handle handle) {
     if (handle_ != 0)
       net_.Close(handle_);
@@ -32,7 +44,77 @@ class InternetHandle {
 
  private:
   Internet& net_;
-  Internet::Handle handle_;
+  Internet::Handle handle_ = 0;
+};
+
+// The network side of one transfer, on its worker. It owns copies of what it needs, never the
+// installer's state or windows, and its handles are opened, used and closed on the worker alone.
+class TransferJob : public InternetJob {
+ public:
+  TransferJob(std::string agent, std::string url)
+      : agent_(std::move(agent)), url_(std::move(url)) {}
+
+  void Run(Internet& net, JobOutput& out) override {
+    InternetHandle session(net);
+    InternetHandle request(net);
+    const JobEnd end = Fetch(net, out, session, request);
+    // Told before the handles close: closing a request whose body was not read to its end may
+    // read the rest of it first.
+    if (end != JobEnd::Abandoned)
+      out.Put(kEnded, static_cast<std::int64_t>(end), nullptr, 0);
+  }
+
+ private:
+  JobEnd Fetch(Internet& net, JobOutput& out, InternetHandle& session, InternetHandle& request) {
+    session.Reset(net.Open(agent_, Internet::kOpenTypePreconfig, 0));
+    if (!session)
+      return JobEnd::NoSession;
+    net.SetTimeouts(session.get(), kTransferTimeoutMs);
+
+    request.Reset(net.OpenUrl(session.get(), url_, kUrlFlags));
+    // A redirect loop runs into the limit like any chain that is too long.
+    for (int redirects = 0;; ++redirects) {
+      if (!request)
+        return JobEnd::NotRetrieved;
+      const std::string target = net.RedirectTarget(request.get());
+      if (target.empty())
+        break;
+      if (redirects == kMaxRedirects)
+        return JobEnd::NotRetrieved;
+      // The server has answered; the next address gets its own time to answer.
+      if (!out.Put(kRedirected, 0, nullptr, 0))
+        return JobEnd::Abandoned;
+      request.Reset(net.OpenUrl(session.get(), target, kUrlFlags));
+    }
+    // A server's error page is never taken for the package, whatever its length.
+    if (net.StatusCode(request.get()) >= kFirstHttpErrorStatus)
+      return JobEnd::NotRetrieved;
+    if (!out.Put(kOpened, net.AnnouncedLength(request.get()), nullptr, 0))
+      return JobEnd::Abandoned;
+
+    char block[kTransferBlockSize];
+    for (;;) {
+      // Only what has arrived is asked for: a read of a whole block would wait for all of it, and
+      // while bytes trickle in the counter would stand still.
+      std::uint32_t available = 0;
+      if (!net.Available(request.get(), &available))
+        return JobEnd::ReadFailed;
+      const std::uint32_t ask =
+          available == 0 || available > kTransferBlockSize ? kTransferBlockSize : available;
+      std::uint32_t n = 0;
+      if (!net.Read(request.get(), block, ask, &n))
+        return JobEnd::ReadFailed;
+      if (n == 0)
+        return JobEnd::BodyComplete;
+      if (n > ask)
+        return JobEnd::ReadFailed;
+      if (!out.Put(kBlock, 0, block, n))
+        return JobEnd::Abandoned;
+    }
+  }
+
+  std::string agent_;
+  std::string url_;
 };
 
 enum class LoopEnd { BodyComplete, Cancelled, ReadFailed, RunTimeFailure };
@@ -63,113 +145,252 @@ void ShowCancelNotice(Installer& in) {
   in.os.events.WaitMilliseconds(2000);
 }
 
-// Copies the body block by block; the local file is closed when this returns.
-LoopEnd TransferBody(Installer& in,
-                     Internet::Handle request,
-                     const std::string& localPath,
-                     std::int32_t* total) {
-  std::unique_ptr<OutputFile> file = in.os.files.CreateOutputFile(localPath);
-  if (!file)
-    return LoopEnd::RunTimeFailure;
-  std::array<char, kTransferBlockSize> block;
+// Takes the body from the worker block by block; the window's own watchdog ends a body that stops
+// arriving.
+LoopEnd CopyBody(Installer& in,
+                 JobResults& job,
+                 OutputFile& file,
+                 const TransferLimits& limits,
+                 std::int32_t* total) {
+  const auto stillWanted = [&in] { return !in.state.CancelRequested; };
   for (;;) {
-    // Only what has arrived is asked for: a read of a whole block would wait for all of it, and
-    // while bytes trickle in the counter would stand still and CANCEL go unseen.
-    std::uint32_t available = 0;
-    if (!in.os.internet.Available(request, &available))
-      return LoopEnd::ReadFailed;
-    const std::uint32_t ask =
-        available == 0 || available > kTransferBlockSize ? kTransferBlockSize : available;
-    std::uint32_t n = 0;
-    if (!in.os.internet.Read(request, block.data(), ask, &n))
-      return LoopEnd::ReadFailed;
-    if (n == 0) {
+    JobItem item;
+    switch (job.Take(&item, limits.silenceMs, stillWanted)) {
+      case JobResults::Wait::Item:
+        break;
+      case JobResults::Wait::NotWanted:
+        return LoopEnd::Cancelled;
+      case JobResults::Wait::TimedOut:
+      case JobResults::Wait::Finished:
+        return LoopEnd::ReadFailed;
+    }
+    if (item.tag == kEnded) {
+      if (item.value != static_cast<std::int64_t>(JobEnd::BodyComplete))
+        return LoopEnd::ReadFailed;
       // The yield after the last block may have skipped its look at the queue; a CANCEL clicked
       // while that block was read is seen here.
       in.os.events.DoEventsNow();
-      if (in.state.CancelRequested) {
-        ShowCancelNotice(in);
-        return LoopEnd::Cancelled;
-      }
-      return LoopEnd::BodyComplete;
+      return in.state.CancelRequested ? LoopEnd::Cancelled : LoopEnd::BodyComplete;
     }
-    if (n > ask)
-      return LoopEnd::ReadFailed;
+    if (item.tag != kBlock)
+      continue;
+    const std::uint32_t n = item.size;
     if (*total > kMaxCount - static_cast<std::int32_t>(n))
       return LoopEnd::RunTimeFailure;
     *total += static_cast<std::int32_t>(n);
 
     std::string counter;
-    if (!AddToCounter(in.ui.Caption(Form::frmInstall, Ctl::lblBytesDownloaded), n, &counter)) {
+    if (!AddToCounter(in.ui.Caption(Form::frmInstall, Ctl::lblBytesDownloaded), n, &counter))
       return LoopEnd::RunTimeFailure;
-    }
     in.ui.SetCaption(Form::frmInstall, Ctl::lblBytesDownloaded, counter);
 
     // CANCEL is handled here; the block in hand is then dropped.
     in.os.events.DoEvents();
-    if (in.state.CancelRequested) {
-      ShowCancelNotice(in);
+    if (in.state.CancelRequested)
       return LoopEnd::Cancelled;
-    }
-    if (!file->Write(block.data(), n))
+    if (!file.Write(item.data, n))
       return LoopEnd::RunTimeFailure;
   }
 }
 
+std::string FolderOf(const std::string& path) {
+  const std::size_t slash = path.find_last_of('\\');
+  return slash == std::string::npos ? path : path.substr(0, slash);
+}
+
+// One transfer's window side: what it has made on disk, and how each way out leaves it.
+class Transfer {
+ public:
+  Transfer(Installer& in,
+           const std::string& localPath,
+           const TransferLimits& limits,
+           Downloaded& out)
+      : in_(in),
+        localPath_(localPath),
+        partial_(PartialPathOf(localPath)),
+        limits_(limits),
+        out_(out) {}
+
+  DownloadResult Run(const std::string& url, std::int32_t minimumBytes) {
+    in_.ui.SetCaption(Form::frmInstall, Ctl::lblBytesDownloaded, "0");
+    job_ = in_.os.internet.StartJob(
+        std::make_unique<TransferJob>(in_.os.processes.ExecutableName(), url), in_.os.events);
+    if (!job_)
+      return DownloadResult::DownloadNoSession;
+    const DownloadResult reply = AwaitReply();
+    if (reply != DownloadResult::DownloadOk)
+      return reply;
+    if (!Prepare())
+      return in_.state.CancelRequested ? Cancel() : Fail(DownloadResult::DownloadIoError);
+
+    std::int32_t total = 0;
+    const LoopEnd end = CopyBody(in_, *job_, *file_, limits_, &total);
+    // Whatever the worker still does, nothing of it is used any more.
+    job_.reset();
+    switch (end) {
+      case LoopEnd::Cancelled:
+        return Cancel();
+      case LoopEnd::ReadFailed:
+        return Fail(DownloadResult::DownloadReadError);
+      case LoopEnd::RunTimeFailure:
+        return Fail(DownloadResult::DownloadIoError);
+      case LoopEnd::BodyComplete:
+        break;
+    }
+    file_.reset();
+    if (total < minimumBytes)
+      return Fail(DownloadResult::DownloadNotRetrieved);
+    // A virus scanner may open the new program as soon as it is closed.
+    FileError why = FileError::None;
+    const FileError held = RetryWhileInUse(in_, limits_.inUseMs, [this, &why] {
+      out_.body = in_.os.files.HoldForReading(partial_, &why);
+      return out_.body ? FileError::None : why;
+    });
+    if (in_.state.CancelRequested) {
+      out_.body.reset();
+      return Cancel();
+    }
+    if (held != FileError::None)
+      return Fail(DownloadResult::DownloadIoError, held, partial_);
+    return DownloadResult::DownloadOk;
+  }
+
+ private:
+  // Waits for the server's answer, redirects included; the body's announced length comes with it.
+  DownloadResult AwaitReply() {
+    const auto stillWanted = [this] { return !in_.state.CancelRequested; };
+    for (;;) {
+      JobItem item;
+      switch (job_->Take(&item, limits_.replyMs, stillWanted)) {
+        case JobResults::Wait::Item:
+          break;
+        case JobResults::Wait::NotWanted:
+          return Cancel();
+        case JobResults::Wait::TimedOut:
+        case JobResults::Wait::Finished:
+          return DownloadResult::DownloadNotRetrieved;
+      }
+      if (item.tag == kOpened) {
+        out_.announced = item.value;
+        return DownloadResult::DownloadOk;
+      }
+      if (item.tag == kEnded) {
+        return item.value == static_cast<std::int64_t>(JobEnd::NoSession)
+                   ? DownloadResult::DownloadNoSession
+                   : DownloadResult::DownloadNotRetrieved;
+      }
+    }
+  }
+
+  // Clears the way and opens the temporary file: the earlier package and any temporary file left
+  // by an attempt that did not end go, and the drive must hold what the reply announces.
+  bool Prepare() {
+    FileSystem& files = in_.os.files;
+    const FileError gone = RetryWhileInUse(in_, limits_.inUseMs, [&files, this] {
+      FileError why = FileError::None;
+      files.DeleteFile(localPath_, &why);
+      return why;
+    });
+    if (gone == FileError::InUse) {
+      out_.problem = IoProblem::FileInUse;
+      out_.inUsePath = localPath_;
+      return false;
+    }
+    files.DeleteFile(partial_);
+    if (out_.announced > 0) {
+      const std::int64_t free = files.FreeSpace(FolderOf(localPath_));
+      if (free >= 0 && free < out_.announced) {
+        out_.problem = IoProblem::NoRoom;
+        out_.freeBytes = free;
+        return false;
+      }
+    }
+    FileError why = FileError::None;
+    const FileError created = RetryWhileInUse(in_, limits_.inUseMs, [&files, &why, this] {
+      file_ = files.CreateOutputFile(partial_, &why);
+      return file_ ? FileError::None : why;
+    });
+    if (file_)
+      return true;
+    if (created == FileError::InUse) {
+      out_.problem = IoProblem::FileInUse;
+      out_.inUsePath = partial_;
+    }
+    return false;
+  }
+
+  DownloadResult Cancel() {
+    job_.reset();
+    ShowCancelNotice(in_);
+    Discard();
+    in_.ui.SetCaption(Form::frmInstall, Ctl::lblBytesDownloaded, "0");
+    return DownloadResult::DownloadCancelled;
+  }
+
+  DownloadResult Fail(DownloadResult code,
+                      FileError why = FileError::None,
+                      const std::string& path = std::string()) {
+    job_.reset();
+    Discard();
+    if (why == FileError::InUse) {
+      out_.problem = IoProblem::FileInUse;
+      out_.inUsePath = path;
+    }
+    return code;
+  }
+
+  // A failed or cancelled download leaves nothing behind.
+  void Discard() {
+    if (file_) {
+      file_.reset();
+      in_.os.files.DeleteFile(partial_);
+    } else {
+      RetryWhileInUse(in_, limits_.inUseMs, [this] {
+        FileError why = FileError::None;
+        in_.os.files.DeleteFile(partial_, &why);
+        return why;
+      });
+    }
+  }
+
+  Installer& in_;
+  const std::string localPath_;
+  const std::string partial_;
+  const TransferLimits& limits_;
+  Downloaded& out_;
+  std::unique_ptr<JobResults> job_;
+  std::unique_ptr<OutputFile> file_;
+};
+
 }  // namespace
+
+std::string PartialPathOf(const std::string& localPath) {
+  return localPath + ".partial";
+}
+
+FileError RetryWhileInUse(Installer& in,
+                          std::int32_t limitMs,
+                          const std::function<FileError()>& operation) {
+  FileError why = operation();
+  for (std::int32_t waited = 0; why == FileError::InUse && waited < limitMs;
+       waited += kInUsePauseMs) {
+    if (in.state.CancelRequested)
+      break;
+    in.os.events.WaitMilliseconds(kInUsePauseMs);
+    why = operation();
+  }
+  return why;
+}
 
 DownloadResult DownloadFile(Installer& in,
                             const std::string& url,
                             const std::string& localPath,
-                            std::int32_t minimumBytes) {
-  Internet& net = in.os.internet;
-  in.ui.SetCaption(Form::frmInstall, Ctl::lblBytesDownloaded, "0");
-
-  InternetHandle session(
-      net, net.Open(in.os.processes.ExecutableName(), Internet::kOpenTypePreconfig, 0));
-  if (!session)
-    return DownloadResult::DownloadNoSession;
-  net.SetTimeouts(session.get(), kTransferTimeoutMs);
-
-  InternetHandle request(net, net.OpenUrl(session.get(), url, kUrlFlags));
-  // A redirect loop runs into the limit like any chain that is too long.
-  for (int redirects = 0;; ++redirects) {
-    if (!request)
-      return DownloadResult::DownloadNotRetrieved;
-    const std::string target = net.RedirectTarget(request.get());
-    if (target.empty())
-      break;
-    if (redirects == kMaxRedirects)
-      return DownloadResult::DownloadNotRetrieved;
-    request.Reset(net.OpenUrl(session.get(), target, kUrlFlags));
-  }
-  // A server's error page is never taken for the package, whatever its length.
-  if (net.StatusCode(request.get()) >= kFirstHttpErrorStatus) {
-    return DownloadResult::DownloadNotRetrieved;
-  }
-
-  in.os.files.DeleteFile(localPath);
-  std::int32_t total = 0;
-  switch (TransferBody(in, request.get(), localPath, &total)) {
-    case LoopEnd::ReadFailed:
-      return DownloadResult::DownloadReadError;
-    case LoopEnd::RunTimeFailure:
-      return DownloadResult::DownloadIoError;
-    case LoopEnd::BodyComplete:
-    case LoopEnd::Cancelled:
-      break;
-  }
-  request.Close();
-  session.Close();
-
-  if (in.state.CancelRequested) {
-    in.os.files.DeleteFile(localPath);
-    in.ui.SetCaption(Form::frmInstall, Ctl::lblBytesDownloaded, "0");
-    return DownloadResult::DownloadCancelled;
-  }
-  if (total < minimumBytes)
-    return DownloadResult::DownloadNotRetrieved;
-  return DownloadResult::DownloadOk;
+                            std::int32_t minimumBytes,
+                            Downloaded& out,
+                            const TransferLimits& limits) {
+  out = Downloaded();
+  Transfer transfer(in, localPath, limits, out);
+  return transfer.Run(url, minimumBytes);
 }
 
 }  // namespace cvi

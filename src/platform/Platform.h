@@ -8,12 +8,22 @@
 #include <string>
 #include <vector>
 
+#include "platform/InternetJob.h"
+
 namespace cvi {
 
 // What a directory-entry lookup may find.
 enum class EntryKind {
   OrdinaryFile,  // files only: no folders, hidden or system files
   FolderOrFile,  // folders and ordinary files alike
+};
+
+// Why a file could not be created, held, renamed or deleted, where the installer acts on the
+// reason.
+enum class FileError {
+  None,
+  InUse,  // another program has the file open or runs it; it may let go soon
+  Other,
 };
 
 // A local file being written as a byte stream; closed when destroyed.
@@ -31,6 +41,9 @@ class HeldFile {
   virtual ~HeldFile() = default;
   // The SHA-256 digest of the whole file; false when it cannot be read.
   virtual bool Sha256(std::uint8_t (&digest)[kSha256Size]) = 0;
+  // Gives the held file another name in its folder, replacing a file of that name, and goes on
+  // holding it; once renamed, it cannot be renamed again.
+  virtual FileError Rename(const std::string& path) = 0;
 };
 
 class FileSystem {
@@ -41,12 +54,19 @@ class FileSystem {
   virtual std::string FindEntry(const std::string& path, EntryKind kind) = 0;
   // Creates one folder level; false on any failure (it exists, the parent is missing, ...).
   virtual bool CreateFolder(const std::string& path) = 0;
-  virtual bool DeleteFile(const std::string& path) = 0;
-  // Creates (or replaces) a file for writing; null on failure.
-  virtual std::unique_ptr<OutputFile> CreateOutputFile(const std::string& path) = 0;
-  // Opens an existing file so that nobody can write, replace or delete it while it is held; null
-  // when it cannot be opened so.
-  virtual std::unique_ptr<HeldFile> HoldForReading(const std::string& path) = 0;
+  // `why`, when given, tells why a call failed.
+  virtual bool DeleteFile(const std::string& path, FileError* why = nullptr) = 0;
+  // Creates (or replaces) a file for writing; null on failure. While it is written others may read
+  // or delete it.
+  virtual std::unique_ptr<OutputFile> CreateOutputFile(const std::string& path,
+                                                       FileError* why = nullptr) = 0;
+  // Opens an existing file so that nobody else can write, replace or delete it while it is held;
+  // null when it cannot be opened so. Until the holder renames it, others may open it only if they
+  // let it be deleted too, as the start of a program does.
+  virtual std::unique_ptr<HeldFile> HoldForReading(const std::string& path,
+                                                   FileError* why = nullptr) = 0;
+  // Bytes that the caller may still write on the drive of `folder`; -1 when that cannot be told.
+  virtual std::int64_t FreeSpace(const std::string& folder) = 0;
   // Paths are text of the active ANSI code page, where a character may take two bytes: true when
   // `byte` is the first of two (IsDBCSLeadByte).
   virtual bool IsLeadByte(unsigned char byte) = 0;
@@ -79,7 +99,10 @@ class Registry {
   virtual long CloseKey(Key key) = 0;
 };
 
-// The HTTP client (WinINet on Windows).
+class EventPump;
+
+// The HTTP client (WinINet on Windows). Its calls may wait on the network for ever, so the
+// installer makes them only inside an InternetJob, on the job's own thread (StartJob).
 class Internet {
  public:
   using Handle = std::uintptr_t;  // 0 means none
@@ -87,6 +110,7 @@ class Internet {
   static constexpr std::uint32_t kFlagExistingConnect = 0x20000000u;
   static constexpr std::uint32_t kFlagNoCacheWrite = 0x04000000u;
   static constexpr std::uint32_t kFlagNoAutoRedirect = 0x00200000u;
+  static constexpr std::uint32_t kFlagReload = 0x80000000u;
 
   virtual ~Internet() = default;
   virtual Handle Open(const std::string& agent, std::uint32_t accessType, std::uint32_t flags) = 0;
@@ -97,12 +121,19 @@ class Internet {
   virtual int StatusCode(Handle request) = 0;
   // The absolute address that a redirect reply points to; "" when the reply is no redirect.
   virtual std::string RedirectTarget(Handle request) = 0;
+  // The length of the body that the reply announces; -1 when it announces none.
+  virtual std::int64_t AnnouncedLength(Handle request) = 0;
   // Waits until some of the body has arrived or the body has ended; *bytes is what can then be
   // read without waiting, 0 at the end. False on failure.
   virtual bool Available(Handle request, std::uint32_t* bytes) = 0;
   // False on failure; true with *read == 0 at the end of the body.
   virtual bool Read(Handle request, char* buffer, std::uint32_t toRead, std::uint32_t* read) = 0;
   virtual void Close(Handle handle) = 0;
+  // Runs `job` on a thread of its own, with an HTTP client of that thread's own; `events`
+  // dispatches the window events while the window's thread waits for the job. Null when no thread
+  // can be started.
+  virtual std::unique_ptr<JobResults> StartJob(std::unique_ptr<InternetJob> job,
+                                               EventPump& events) = 0;
 };
 
 // Message box styles and answers, as the platform numbers them.

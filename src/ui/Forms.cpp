@@ -67,6 +67,11 @@ bool Forms::AnyLoaded() const {
   return std::any_of(slots_.begin(), slots_.end(), [](const Slot& s) { return s.loaded; });
 }
 
+void Forms::BlockSessionEnd(Form form, const std::string& reason) {
+  if (slot(form).loaded)
+    view_.BlockSessionEnd(form, reason);
+}
+
 ControlState& Forms::state(Form form, Ctl ctl) {
   if (slot(form).closedByUser) {
     unknown_ = ControlState{};
@@ -194,6 +199,11 @@ void Forms::UserClose(Form form) {
 void Forms::UserActionFailed(const std::string& what) {
   if (events_)
     events_->Failed(what);
+}
+
+void Forms::SessionEnding() {
+  if (events_)
+    events_->SessionEnding();
 }
 
 void Forms::UserEdited(Form form, Ctl ctl, const std::string& text) {

@@ -28,6 +28,9 @@ class FormView {
   virtual void Destroy(Form form) = 0;
   virtual void Show(Form form, bool visible) = 0;
   virtual void Update(Form form, Ctl ctl, Property property, const ControlState& state) = 0;
+  // While `reason` is not empty, the window asks the system to wait for it before the user's
+  // session ends, and the system shows the reason.
+  virtual void BlockSessionEnd(Form, const std::string& /*reason*/) {}
 };
 
 // Draws nothing: for running the logic where its windows need not be seen (tests, benchmarks).
@@ -48,6 +51,8 @@ class FormEvents {
   virtual bool Unload(Form form) = 0;
   // The window's own code met an unexpected error while handling the user's action.
   virtual void Failed(const std::string& what) = 0;
+  // The user's session ends for good; the process may be ended as soon as this returns.
+  virtual void SessionEnding() {}
 };
 
 class Forms {
@@ -69,6 +74,8 @@ class Forms {
   bool IsLoaded(Form form) const { return slot(form).loaded; }
   bool IsShown(Form form) const { return slot(form).loaded && slot(form).shown; }
   bool AnyLoaded() const;
+  // While `reason` is not empty, ending the user's session waits for the window, showing why.
+  void BlockSessionEnd(Form form, const std::string& reason);
 
   const std::string& Caption(Form form, Ctl ctl);
   void SetCaption(Form form, Ctl ctl, const std::string& caption);
@@ -89,6 +96,7 @@ class Forms {
   void UserClose(Form form);
   void UserEdited(Form form, Ctl ctl, const std::string& text);
   void UserActionFailed(const std::string& what);
+  void SessionEnding();
 
   // The control that follows (or precedes) `from` in tab order among those that can take the
   // focus now; Ctl::None when there is none. From Ctl::None it gives the first.

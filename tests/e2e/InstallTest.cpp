@@ -51,7 +51,9 @@ class Install : public testing::Test {
   }
 
   bool Start(bool slow = false) {
-    const std::string exe = slow ? ToWindowsPath(CVI_E2E_SLOW_INSTALLER_EXE) : InstallerExe();
+    return StartExe(slow ? ToWindowsPath(CVI_E2E_SLOW_INSTALLER_EXE) : InstallerExe());
+  }
+  bool StartExe(const std::string& exe) {
     if (!process_.Start("\"" + exe + "\""))
       return false;
     form_ = WaitForWindow(kInstallWindowTitle, process_.Id(), 15000);
@@ -74,6 +76,16 @@ class Install : public testing::Test {
     return FileExists(product_ + "\\CelvaraStudio.exe") && FileExists(product_ + "\\" + log);
   }
   std::string Launched() { return ReadWholeFile(product_ + "\\launched.txt"); }
+  std::string Package() const { return product_ + "\\CelvaraStudio_v3.9.exe"; }
+  std::string Partial() const { return Package() + ".partial"; }
+  // What the window answers a message of the session's end; 99 when it does not answer.
+  LRESULT SessionMessage(UINT message, WPARAM wParam) {
+    DWORD_PTR answer = 99;
+    if (!SendMessageTimeoutA(form_, message, wParam, ENDSESSION_LOGOFF, SMTO_ABORTIFHUNG, 5000,
+                             &answer))
+      return 99;
+    return static_cast<LRESULT>(answer);
+  }
   // The product started from the folder, with the folder in quotes as its one argument.
   void ExpectProductStarted() {
     HWND product = WaitForWindow(kProductWindowTitle, 0, 10000);
@@ -172,8 +184,56 @@ TEST_F(Install, CancelDuringADownload) {
   EXPECT_FALSE(Enabled(Control(Ctl::txtInstallPath)));
   Click(Control(Ctl::cmdCancel));
   ASSERT_TRUE(Ends(8000));
-  EXPECT_FALSE(FileExists(product_ + "\\CelvaraStudio_v3.9.exe"));
+  EXPECT_FALSE(FileExists(Package()));
+  EXPECT_FALSE(FileExists(Partial()));
   EXPECT_EQ(FindWindowByTitle(kLaunchWindowTitle), nullptr);
+}
+
+// A run that ends in the middle of a download leaves no file of the package's name. When the
+// session ends, the running attempt first asks it to wait (the system then shows why), and once
+// told that it ends anyway it takes its temporary file away before the system ends it. A killed
+// installer leaves its temporary file, which the next attempt replaces.
+TEST_F(Install, SessionEndOrKillDuringADownload) {
+  ASSERT_TRUE(Start(true));
+  EXPECT_EQ(SessionMessage(WM_QUERYENDSESSION, 0), TRUE) << "nothing to protect yet";
+  ClickInstall(folder_);
+  ASSERT_TRUE(Downloading());
+  EXPECT_TRUE(FileExists(Partial()));
+  EXPECT_EQ(SessionMessage(WM_QUERYENDSESSION, 0), FALSE);
+  EXPECT_EQ(SessionMessage(WM_ENDSESSION, TRUE), 0);
+  process_.Kill();
+  EXPECT_FALSE(FileExists(Partial()));
+  EXPECT_FALSE(FileExists(Package()));
+
+  ASSERT_TRUE(Start(true));
+  ClickInstall(folder_);
+  ASSERT_TRUE(Downloading());
+  process_.Kill();
+  EXPECT_FALSE(FileExists(Package()));
+  EXPECT_TRUE(FileExists(Partial()));
+
+  ASSERT_TRUE(Start());
+  ClickInstall(folder_);
+  ASSERT_NE(WaitForCompletion(), nullptr);
+  EXPECT_TRUE(Installed());
+  EXPECT_FALSE(FileExists(Partial()));
+}
+
+// A reply that announces 3,000,000,000 bytes and keeps sending: CANCEL ends the run within three
+// seconds, the notice's two included, although the network side is then still busy with the
+// rest of the body.
+TEST_F(Install, CancelDuringAnEndlessDownloadEndsTheRun) {
+  ULARGE_INTEGER free = {};
+  ASSERT_TRUE(GetDiskFreeSpaceExA("C:\\", &free, nullptr, nullptr));
+  if (free.QuadPart < 3000000000ull)
+    GTEST_SKIP() << "drive C: has no room for the announced body";
+  ASSERT_TRUE(StartExe(ToWindowsPath(CVI_E2E_HUGE_INSTALLER_EXE)));
+  ClickInstall(folder_);
+  ASSERT_TRUE(Downloading());
+  Click(Control(Ctl::cmdCancel));
+  EXPECT_TRUE(Ends(3000));
+  EXPECT_FALSE(FileExists(Package()));
+  EXPECT_FALSE(FileExists(Partial()));
 }
 
 TEST_F(Install, CancelDuringExtractionLetsItFinish) {

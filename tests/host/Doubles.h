@@ -10,8 +10,10 @@
 #include <set>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "LockStepJob.h"
 #include "core/Installer.h"
 #include "core/PackageDigests.h"
 #include "platform/Platform.h"
@@ -80,15 +82,37 @@ class FakeFileSystem : public FileSystem {
     AddFolder(path);
     return true;
   }
-  bool DeleteFile(const std::string& path) override {
+  bool DeleteFile(const std::string& path, FileError* why = nullptr) override {
+    if (Busy(path, why))
+      return false;
     auto it = entries.find(Key(path));
     if (it == entries.end() || it->second.folder)
-      return false;
+      return Tell(why, FileError::Other);
     entries.erase(it);
     return true;
   }
-  std::unique_ptr<OutputFile> CreateOutputFile(const std::string& path) override;
-  std::unique_ptr<HeldFile> HoldForReading(const std::string& path) override;
+  std::unique_ptr<OutputFile> CreateOutputFile(const std::string& path,
+                                               FileError* why = nullptr) override;
+  std::unique_ptr<HeldFile> HoldForReading(const std::string& path,
+                                           FileError* why = nullptr) override;
+  std::int64_t FreeSpace(const std::string& folder) override {
+    freeSpaceQueries.push_back(folder);
+    return freeSpace;
+  }
+  // Another program holds the file: it refuses the next `busy[key]` tries as in use.
+  bool Busy(const std::string& path, FileError* why) {
+    Tell(why, FileError::None);
+    auto it = busy.find(Key(path));
+    if (it == busy.end() || it->second == 0)
+      return false;
+    --it->second;
+    return !Tell(why, FileError::InUse);
+  }
+  static bool Tell(FileError* why, FileError reason) {
+    if (why)
+      *why = reason;
+    return false;
+  }
   bool IsLeadByte(unsigned char byte) override { return leadBytes.count(byte) != 0; }
   int DriveType(const std::string& root) override {
     driveQueries.push_back(root);
@@ -119,12 +143,14 @@ class FakeFileSystem : public FileSystem {
   std::map<std::string, int> driveTypes{{"C:\\", 3}};
   std::set<std::string> failCreate;  // keys of folders whose creation fails
   std::set<std::string> failOpen;    // keys of files that cannot be created
+  std::map<std::string, int> busy;   // keys of files held by another program, and for how long
+  std::int64_t freeSpace = -1;       // on every drive; -1: cannot be told
   // A package file holds the genuine package unless its key is here.
   std::set<std::string> tampered;
   int held = 0;  // files held open right now
   // The code page's lead bytes; none for a single-byte code page.
   std::set<unsigned char> leadBytes;
-  std::vector<std::string> lookups, created, driveQueries;
+  std::vector<std::string> lookups, created, driveQueries, freeSpaceQueries;
 
  private:
   // Where the last component starts: after the last separator character, never after the second
@@ -164,10 +190,12 @@ class FakeOutputFile : public OutputFile {
   std::string key_;
 };
 
-// Hashes as the genuine package of its name unless the file system calls it tampered with.
+// Hashes as the genuine package of its name (a temporary one included) unless the file system
+// calls it tampered with; renamed, it takes its data and attributes to the new name.
 class FakeHeldFile : public HeldFile {
  public:
-  FakeHeldFile(FakeFileSystem& fs, std::string digestHex) : fs_(fs), hex_(std::move(digestHex)) {
+  FakeHeldFile(FakeFileSystem& fs, std::string path, std::string digestHex)
+      : fs_(fs), path_(std::move(path)), hex_(std::move(digestHex)) {
     ++fs_.held;
   }
   ~FakeHeldFile() override { --fs_.held; }
@@ -176,31 +204,61 @@ class FakeHeldFile : public HeldFile {
       digest[i] = static_cast<std::uint8_t>(std::stoi(hex_.substr(2 * i, 2), nullptr, 16));
     return true;
   }
+  FileError Rename(const std::string& path) override {
+    FileError why = FileError::None;
+    if (fs_.Busy(path, &why))
+      return why;
+    auto it = fs_.entries.find(FakeFileSystem::Key(path_));
+    if (it == fs_.entries.end())
+      return FileError::Other;
+    FakeFileSystem::Entry moved = it->second;
+    fs_.entries.erase(it);
+    fs_.AddFile(path, moved.hidden, moved.data);
+    path_ = path;
+    return FileError::None;
+  }
 
  private:
   FakeFileSystem& fs_;
+  std::string path_;
   std::string hex_;
 };
 
-inline std::unique_ptr<HeldFile> FakeFileSystem::HoldForReading(const std::string& path) {
-  const Entry* e = Get(path);
-  if (!e || e->folder)
+inline std::unique_ptr<HeldFile> FakeFileSystem::HoldForReading(const std::string& path,
+                                                                FileError* why) {
+  if (Busy(path, why))
     return nullptr;
+  const Entry* e = Get(path);
+  if (!e || e->folder) {
+    Tell(why, FileError::Other);
+    return nullptr;
+  }
+  std::string name = path;
+  const std::string partial = ".partial";
+  if (name.size() > partial.size() &&
+      name.compare(name.size() - partial.size(), partial.size(), partial) == 0)
+    name.resize(name.size() - partial.size());
   auto endsWith = [&](const std::string& tail) {
-    return path.size() >= tail.size() &&
-           path.compare(path.size() - tail.size(), tail.size(), tail) == 0;
+    return name.size() >= tail.size() &&
+           name.compare(name.size() - tail.size(), tail.size(), tail) == 0;
   };
+  const bool genuine = !tampered.count(Key(name)) && !tampered.count(Key(path));
   std::string hex(64, '0');
-  if (!tampered.count(Key(path)) && endsWith("\\CelvaraStudio_Upgrade_v3.9.exe"))
+  if (genuine && endsWith("\\CelvaraStudio_Upgrade_v3.9.exe"))
     hex = kUpgradePackageSha256;
-  else if (!tampered.count(Key(path)) && endsWith("\\CelvaraStudio_v3.9.exe"))
+  else if (genuine && endsWith("\\CelvaraStudio_v3.9.exe"))
     hex = kFullPackageSha256;
-  return std::make_unique<FakeHeldFile>(*this, hex);
+  return std::make_unique<FakeHeldFile>(*this, path, hex);
 }
 
-inline std::unique_ptr<OutputFile> FakeFileSystem::CreateOutputFile(const std::string& path) {
-  if (failOpen.count(Key(path)))
+inline std::unique_ptr<OutputFile> FakeFileSystem::CreateOutputFile(const std::string& path,
+                                                                    FileError* why) {
+  if (Busy(path, why))
     return nullptr;
+  if (failOpen.count(Key(path))) {
+    Tell(why, FileError::Other);
+    return nullptr;
+  }
   AddFile(path);
   return std::make_unique<FakeOutputFile>(*this, Key(path));
 }
@@ -410,10 +468,13 @@ class FakeFolderBrowser : public FolderBrowser {
   bool wantedAtClose = true;
 };
 
-// An HTTP reply of any length, served in blocks; it can fail, stall or run without real data.
+// An HTTP reply of any length, served in blocks; it can fail, stall or run without real data. Its
+// jobs run in lock step with the window's side (LockStepJob), and every call made on the window's
+// own thread is counted: there should be none.
 class FakeInternet : public Internet {
  public:
   Handle Open(const std::string& agent, std::uint32_t accessType, std::uint32_t flags) override {
+    Called();
     this->agent = agent;
     openAccess = accessType;
     openFlags = flags;
@@ -422,31 +483,53 @@ class FakeInternet : public Internet {
     ++open;
     return 1;
   }
-  void SetTimeouts(Handle, std::uint32_t ms) override { timeoutMs = ms; }
+  void SetTimeouts(Handle, std::uint32_t ms) override {
+    Called();
+    timeoutMs = ms;
+  }
   Handle OpenUrl(Handle, const std::string& url, std::uint32_t flags) override {
+    Called();
     this->url = url;
     urlFlags = flags;
+    if (replyStalls) {
+      job_->Block();
+      return 0;
+    }
     if (!urlOpens)
       return 0;
     ++open;
     served = 0;
     return 2;
   }
-  int StatusCode(Handle) override { return status; }
+  int StatusCode(Handle) override {
+    Called();
+    return status;
+  }
   std::string RedirectTarget(Handle) override {
+    Called();
     auto it = redirects.find(url);
     return it == redirects.end() ? "" : it->second;
   }
+  std::int64_t AnnouncedLength(Handle) override {
+    Called();
+    return announced;
+  }
   bool Available(Handle, std::uint32_t* bytes) override {
+    Called();
+    if (Stalled())
+      return false;
     // The body arrives in pieces of `arrival` bytes; what is left of the current piece is there.
     const long long end = arrival > 0 ? std::min(length, (served / arrival + 1) * arrival) : length;
     *bytes = static_cast<std::uint32_t>(end - served);
     return true;
   }
   bool Read(Handle, char* buffer, std::uint32_t toRead, std::uint32_t* read) override {
+    Called();
     ++reads;
     asked.push_back(toRead);
     if (failAfter >= 0 && served >= failAfter)
+      return false;
+    if (Stalled())
       return false;
     const long long left = length - served;
     const std::uint32_t n =
@@ -458,27 +541,57 @@ class FakeInternet : public Internet {
     return true;
   }
   void Close(Handle) override {
+    Called();
     --open;
     ++closes;
+  }
+  std::unique_ptr<JobResults> StartJob(std::unique_ptr<InternetJob> job,
+                                       EventPump& events) override {
+    ++jobs;
+    if (!jobStarts)
+      return nullptr;
+    auto results = std::make_unique<LockStepJob>(std::move(job), *this, events, readAhead);
+    job_ = results.get();
+    return results;
   }
   static char ByteAt(long long offset) { return static_cast<char>('A' + offset % 23); }
 
   // The reply.
   long long length = 0;
+  std::int64_t announced = -1;  // the Content-Length the reply announces; -1: none
   int status = 200;
   long long failAfter = -1;  // fail the read that starts at or after this offset
+  long long stallAt = -1;    // from this offset on the server says nothing more, for ever
+  bool replyStalls = false;  // the server never answers the request
   bool fillData = true;
   bool sessionOpens = true;
   bool urlOpens = true;
+  bool jobStarts = true;                         // false: no thread can be started
+  std::size_t readAhead = 0;                     // items the job may make before it waits
   long long arrival = 0;                         // bytes that arrive at a time; 0: all at once
   std::map<std::string, std::string> redirects;  // address -> where its reply points
   // What was asked.
   std::string agent, url;
   std::vector<std::uint32_t> asked;
   std::uint32_t openAccess = 99, openFlags = 99, urlFlags = 0, timeoutMs = 0;
-  int open = 0, closes = 0;
+  int open = 0, closes = 0, jobs = 0;
   long long served = 0;
   long long reads = 0;
+  int callsOnWindowThread = 0;
+
+ private:
+  void Called() {
+    if (std::this_thread::get_id() == windowThread_)
+      ++callsOnWindowThread;
+  }
+  bool Stalled() {
+    if (stallAt < 0 || served < stallAt)
+      return false;
+    job_->Block();
+    return true;
+  }
+  std::thread::id windowThread_ = std::this_thread::get_id();
+  LockStepJob* job_ = nullptr;
 };
 
 // A desktop of top-level windows in stacking order (front first), with a foreground window, and

@@ -119,7 +119,8 @@ TEST(PackageRequest, ShortReplyQuotesTheWholeUrl) {
 TEST(PackageRequest, PackageHiddenAfterTransferCountsAsMissing) {
   Rig r;
   r.internet.length = 2500;
-  r.events.AtYield(1, [&] { r.files.entries[FakeFileSystem::Key(kFullPath)].hidden = true; });
+  r.events.AtYield(
+      1, [&] { r.files.entries[FakeFileSystem::Key(PartialPathOf(kFullPath))].hidden = true; });
   EXPECT_FALSE(DownloadFullPackage(r.in));
   EXPECT_EQ(r.ErrorCaption(), "Download unsuccessful; installation file not found: \r      " +
                                   kFullPath + "\rPlease contact " + kEmail +
@@ -190,10 +191,68 @@ TEST(PackageRequest, PackageMustCarryItsPinnedDigest) {
       r.files.tampered.insert(FakeFileSystem::Key(path));
     EXPECT_EQ(c.upgrade ? DownloadUpgradePackage(r.in) : DownloadFullPackage(r.in), !c.tampered);
     EXPECT_EQ(r.files.Exists(path), !c.tampered);
+    EXPECT_FALSE(r.files.Exists(PartialPathOf(path)));
     EXPECT_EQ(r.files.held, c.tampered ? 0 : 1);
     EXPECT_EQ(r.state.HeldPackage != nullptr, !c.tampered);
     EXPECT_EQ(r.ErrorVisible(), c.tampered);
     EXPECT_EQ(r.ErrorCaption(), c.tampered ? kVerification : "");
+  }
+}
+
+// A file of the package's name that another program holds, before the download or when it is to
+// be named, and a drive without room for the announced body are said plainly; nothing of the
+// download is left behind.
+TEST(PackageRequest, FilesInUseAndAFullDriveAreSaidPlainly) {
+  const std::string inUse =
+      "Download not possible: another program is using the installation file \r      " + kFullPath +
+      "\rIt may be the installation of an earlier attempt that is still open. Please close that "
+      "program and click 'Install' again; if it still fails, please contact " +
+      kEmail + ".";
+  const std::string noRoom =
+      "Not enough disk space for the download: the installation file needs 2500 bytes, but the "
+      "drive of \r      C:\\Apps\\CelvaraStudio\rhas 2499 bytes free. Please make room on that "
+      "drive and click 'Install' again.";
+  struct Case {
+    const char* name;
+    std::function<void(Rig&)> arrange;
+    bool arrives;
+    std::string caption;
+    bool packageNamed;  // a file of the package's name is there afterwards
+  } cases[] = {
+      {"HeldBeforeTheDownload",
+       [](Rig& r) {
+         r.files.AddFile(kFullPath, false, "stale");
+         r.files.busy[FakeFileSystem::Key(kFullPath)] = 1000;
+       },
+       false, inUse, true},
+      {"TakenDuringTheDownload",
+       [](Rig& r) {
+         r.events.AtYield(1, [&r] { r.files.busy[FakeFileSystem::Key(kFullPath)] = 1000; });
+       },
+       false, inUse, false},
+      {"LetGoSoonAfterTheDownload",
+       [](Rig& r) {
+         r.events.AtYield(1, [&r] { r.files.busy[FakeFileSystem::Key(kFullPath)] = 20; });
+       },
+       true, "", true},
+      {"DriveTooFull",
+       [](Rig& r) {
+         r.internet.announced = 2500;
+         r.files.freeSpace = 2499;
+       },
+       false, noRoom, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Rig r;
+    r.internet.length = 2500;
+    c.arrange(r);
+    EXPECT_EQ(DownloadFullPackage(r.in), c.arrives);
+    EXPECT_EQ(r.ErrorCaption(), c.caption);
+    EXPECT_EQ(r.ErrorVisible(), !c.arrives);
+    EXPECT_EQ(r.files.Exists(kFullPath), c.packageNamed);
+    EXPECT_FALSE(r.files.Exists(PartialPathOf(kFullPath)));
+    EXPECT_EQ(r.files.held, c.arrives ? 1 : 0);
   }
 }
 

@@ -12,6 +12,7 @@ namespace {
 
 const char* const kUrl = "http://127.0.0.1:47801/packages/CelvaraStudio_v3.9.exe";
 const char* const kPath = "C:\\CelvaraStudio\\CelvaraStudio_v3.9.exe";
+const char* const kPartial = "C:\\CelvaraStudio\\CelvaraStudio_v3.9.exe.partial";
 const std::string kOldData(5000, 'x');
 
 std::string Body(long long length) {
@@ -27,10 +28,15 @@ std::string Counter(TestRig& r) {
 
 // Every run finds an older, longer file at the path, so the rows whose file holds the body also
 // show that it is replaced, never appended to.
-DownloadResult Fetch(TestRig& r) {
+DownloadResult Fetch(TestRig& r, Downloaded& out, const TransferLimits& limits = TransferLimits()) {
   r.files.AddFolder("C:\\CelvaraStudio");
   r.files.AddFile(kPath, false, kOldData);
-  return DownloadFile(r.in, kUrl, kPath, 1000);
+  return DownloadFile(r.in, kUrl, kPath, 1000, out, limits);
+}
+
+DownloadResult Fetch(TestRig& r) {
+  Downloaded out;
+  return Fetch(r, out);
 }
 
 void ClickCancel(TestRig& r) {
@@ -42,21 +48,31 @@ struct ResultRow {
   const char* name;
   std::function<void(TestRig&)> arrange;
   DownloadResult code;
-  enum { Untouched, Gone, Holds } file;
-  long long fileLength;  // the body's first bytes, when the file holds them
+  // The earlier file untouched; nothing left; or the body's first bytes under the temporary name.
+  enum { Untouched, Gone, Partial } file;
+  long long fileLength;
   const char* counter;
+  IoProblem problem = IoProblem::None;
 };
 
 const ResultRow kResultRows[] = {
     {"WholeBody", [](TestRig& r) { r.internet.length = 10000; }, DownloadResult::DownloadOk,
-     ResultRow::Holds, 10000, "10000"},
+     ResultRow::Partial, 10000, "10000"},
     {"ExactlyTheMinimum", [](TestRig& r) { r.internet.length = 1000; }, DownloadResult::DownloadOk,
-     ResultRow::Holds, 1000, "1000"},
+     ResultRow::Partial, 1000, "1000"},
+    {"LeftoverTemporaryFileIsReplaced",
+     [](TestRig& r) {
+       r.internet.length = 1500;
+       r.files.AddFile(kPartial, false, kOldData);
+     },
+     DownloadResult::DownloadOk, ResultRow::Partial, 1500, "1500"},
     {"OneByteShort", [](TestRig& r) { r.internet.length = 999; },
-     DownloadResult::DownloadNotRetrieved, ResultRow::Holds, 999, "999"},
+     DownloadResult::DownloadNotRetrieved, ResultRow::Gone, 0, "999"},
     {"EmptyBody", [](TestRig& r) { r.internet.length = 0; }, DownloadResult::DownloadNotRetrieved,
-     ResultRow::Holds, 0, "0"},
+     ResultRow::Gone, 0, "0"},
     {"NoSession", [](TestRig& r) { r.internet.sessionOpens = false; },
+     DownloadResult::DownloadNoSession, ResultRow::Untouched, 0, "0"},
+    {"NoWorkerThread", [](TestRig& r) { r.internet.jobStarts = false; },
      DownloadResult::DownloadNoSession, ResultRow::Untouched, 0, "0"},
     {"UrlNotOpened", [](TestRig& r) { r.internet.urlOpens = false; },
      DownloadResult::DownloadNotRetrieved, ResultRow::Untouched, 0, "0"},
@@ -71,23 +87,23 @@ const ResultRow kResultRows[] = {
        r.internet.length = 20000;
        r.internet.failAfter = 8192;
      },
-     DownloadResult::DownloadReadError, ResultRow::Holds, 8192, "8192"},
+     DownloadResult::DownloadReadError, ResultRow::Gone, 0, "8192"},
     {"ReadFailsAtOnce",
      [](TestRig& r) {
        r.internet.length = 20000;
        r.internet.failAfter = 0;
      },
-     DownloadResult::DownloadReadError, ResultRow::Holds, 0, "0"},
+     DownloadResult::DownloadReadError, ResultRow::Gone, 0, "0"},
     {"FileCannotBeCreated",
      [](TestRig& r) {
        r.internet.length = 20000;
-       r.files.failOpen.insert(FakeFileSystem::Key(kPath));
+       r.files.failOpen.insert(FakeFileSystem::Key(kPartial));
      },
      DownloadResult::DownloadIoError, ResultRow::Gone, 0, "0"},
     {"FileCannotBeWritten",
      [](TestRig& r) {
        r.internet.length = 20000;
-       r.events.AtYield(3, [&r] { r.files.entries.erase(FakeFileSystem::Key(kPath)); });
+       r.events.AtYield(3, [&r] { r.files.entries.erase(FakeFileSystem::Key(kPartial)); });
      },
      DownloadResult::DownloadIoError, ResultRow::Gone, 0, "12288"},
     {"CounterCaptionNotANumber",
@@ -96,7 +112,49 @@ const ResultRow kResultRows[] = {
        r.events.AtYield(
            1, [&r] { r.ui.SetCaption(Form::frmInstall, Ctl::lblBytesDownloaded, "4,096"); });
      },
-     DownloadResult::DownloadIoError, ResultRow::Holds, 4096, "4,096"},
+     DownloadResult::DownloadIoError, ResultRow::Gone, 0, "4,096"},
+    {"NoRoomForTheAnnouncedBody",
+     [](TestRig& r) {
+       r.internet.length = r.internet.announced = 20000;
+       r.files.freeSpace = 19999;
+     },
+     DownloadResult::DownloadIoError, ResultRow::Gone, 0, "0", IoProblem::NoRoom},
+    {"RoomForExactlyTheAnnouncedBody",
+     [](TestRig& r) {
+       r.internet.length = r.internet.announced = 20000;
+       r.files.freeSpace = 20000;
+     },
+     DownloadResult::DownloadOk, ResultRow::Partial, 20000, "20000"},
+    {"PackageNameHeldByAnotherProgram",
+     [](TestRig& r) {
+       r.internet.length = 20000;
+       r.files.busy[FakeFileSystem::Key(kPath)] = 1000;
+     },
+     DownloadResult::DownloadIoError, ResultRow::Untouched, 0, "0", IoProblem::FileInUse},
+    {"PackageNameLetGoWithinTenSeconds",
+     [](TestRig& r) {
+       r.internet.length = 20000;
+       r.files.busy[FakeFileSystem::Key(kPath)] = 99;
+     },
+     DownloadResult::DownloadOk, ResultRow::Partial, 20000, "20000"},
+    {"TemporaryFileHeldByAnotherProgram",
+     [](TestRig& r) {
+       r.internet.length = 20000;
+       r.files.busy[FakeFileSystem::Key(kPartial)] = 1000;
+     },
+     DownloadResult::DownloadIoError, ResultRow::Gone, 0, "0", IoProblem::FileInUse},
+    {"FinishedBodyOpenedBrieflyByAScanner",
+     [](TestRig& r) {
+       r.internet.length = 6000;
+       r.events.AtYield(2, [&r] { r.files.busy[FakeFileSystem::Key(kPartial)] = 30; });
+     },
+     DownloadResult::DownloadOk, ResultRow::Partial, 6000, "6000"},
+    {"FinishedBodyHeldByAnotherProgram",
+     [](TestRig& r) {
+       r.internet.length = 6000;
+       r.events.AtYield(2, [&r] { r.files.busy[FakeFileSystem::Key(kPartial)] = 1000; });
+     },
+     DownloadResult::DownloadIoError, ResultRow::Partial, 6000, "6000", IoProblem::FileInUse},
     {"CancelAtFirstBlock",
      [](TestRig& r) {
        r.internet.length = 10000;
@@ -120,13 +178,13 @@ const ResultRow kResultRows[] = {
        r.internet.length = 6000;
        r.internet.redirects = {{kUrl, "http://127.0.0.1/a"}, {"http://127.0.0.1/a", "http://b/"}};
      },
-     DownloadResult::DownloadOk, ResultRow::Holds, 6000, "6000"},
+     DownloadResult::DownloadOk, ResultRow::Partial, 6000, "6000"},
     {"RedirectsUpToTheLimit",
      [](TestRig& r) {
        r.internet.length = 6000;
        r.internet.redirects = {{kUrl, "1"}, {"1", "2"}, {"2", "3"}, {"3", "4"}, {"4", "5"}};
      },
-     DownloadResult::DownloadOk, ResultRow::Holds, 6000, "6000"},
+     DownloadResult::DownloadOk, ResultRow::Partial, 6000, "6000"},
     {"RedirectBeyondTheLimit",
      [](TestRig& r) {
        r.internet.length = 6000;
@@ -144,26 +202,30 @@ const ResultRow kResultRows[] = {
 
 class TransferResults : public testing::TestWithParam<ResultRow> {};
 
+// Whatever the outcome, no file of the package's name holds a part of the body, the network was
+// touched only from the worker, and the worker closed what it opened.
 TEST_P(TransferResults, FileCounterAndHandles) {
   const ResultRow& row = GetParam();
   TestRig r;
   row.arrange(r);
-  EXPECT_EQ(Fetch(r), row.code);
+  Downloaded out;
+  EXPECT_EQ(Fetch(r, out), row.code);
   EXPECT_EQ(Counter(r), row.counter);
-  switch (row.file) {
-    case ResultRow::Untouched:
-      ASSERT_TRUE(r.files.Exists(kPath));
-      EXPECT_EQ(r.files.Get(kPath)->data, kOldData);
-      break;
-    case ResultRow::Gone:
-      EXPECT_FALSE(r.files.Exists(kPath));
-      break;
-    case ResultRow::Holds:
-      ASSERT_TRUE(r.files.Exists(kPath));
-      EXPECT_EQ(r.files.Get(kPath)->data, Body(row.fileLength));
-      break;
+  EXPECT_EQ(out.problem, row.problem);
+  EXPECT_EQ(r.files.Exists(kPath), row.file == ResultRow::Untouched);
+  if (row.file == ResultRow::Untouched) {
+    EXPECT_EQ(r.files.Get(kPath)->data, kOldData);
   }
+  if (row.file == ResultRow::Partial) {
+    ASSERT_TRUE(r.files.Exists(kPartial));
+    EXPECT_EQ(r.files.Get(kPartial)->data, Body(row.fileLength));
+  } else {
+    EXPECT_FALSE(r.files.Exists(kPartial));
+  }
+  EXPECT_EQ(out.body != nullptr, row.code == DownloadResult::DownloadOk);
+  EXPECT_EQ(r.files.held, row.code == DownloadResult::DownloadOk ? 1 : 0);
   EXPECT_EQ(r.internet.open, 0) << "an internet handle was left open";
+  EXPECT_EQ(r.internet.callsOnWindowThread, 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Codes,
@@ -173,6 +235,54 @@ INSTANTIATE_TEST_SUITE_P(Codes,
                            return std::string(info.param.name);
                          });
 
+// The installer's own limits, on the virtual clock: a server that never answers, one that falls
+// silent, and CANCEL while either waits, which ends the wait at once and shows the notice. The
+// worker, blocked for ever, is let go; nothing of the body is left.
+TEST(TransferLoop, OwnTimeLimitsAndCancelWhileWaiting) {
+  struct Row {
+    const char* name;
+    bool replyStalls;
+    TransferLimits limits;
+    long cancelAtMs;  // -1: none
+    DownloadResult code;
+    long endsAtMs;
+  } rows[] = {
+      {"NoAnswer", true, {}, -1, DownloadResult::DownloadNotRetrieved, 30000},
+      {"Silence", false, {}, -1, DownloadResult::DownloadReadError, 30000},
+      {"NoAnswerShortened",
+       true,
+       {1500, 30000, 10000},
+       -1,
+       DownloadResult::DownloadNotRetrieved,
+       1500},
+      {"SilenceShortened",
+       false,
+       {30000, 2500, 10000},
+       -1,
+       DownloadResult::DownloadReadError,
+       2500},
+      {"CancelDuringNoAnswer", true, {}, 4000, DownloadResult::DownloadCancelled, 6000},
+      {"CancelDuringSilence", false, {}, 4000, DownloadResult::DownloadCancelled, 6000},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    TestRig r;
+    r.internet.length = 20000;
+    r.internet.replyStalls = row.replyStalls;
+    r.internet.stallAt = 8192;
+    if (row.cancelAtMs >= 0)
+      r.events.At(row.cancelAtMs, [&r] { ClickCancel(r); });
+    Downloaded out;
+    EXPECT_EQ(Fetch(r, out, row.limits), row.code);
+    EXPECT_GE(r.events.now, row.endsAtMs);
+    EXPECT_LE(r.events.now, row.endsAtMs + LockStepJob::kSliceMs);
+    EXPECT_EQ(r.files.Exists(kPath), row.replyStalls) << "the earlier file goes once answered";
+    EXPECT_FALSE(r.files.Exists(kPartial));
+    EXPECT_EQ(Counter(r), row.replyStalls || row.cancelAtMs >= 0 ? "0" : "8192");
+    EXPECT_EQ(r.internet.open, 0);
+  }
+}
+
 TEST(TransferLoop, AsksForTheSessionAndUrlAsTheProgramDoes) {
   TestRig r;
   r.internet.length = 1500;
@@ -181,7 +291,7 @@ TEST(TransferLoop, AsksForTheSessionAndUrlAsTheProgramDoes) {
   EXPECT_EQ(r.internet.openAccess, 0u);
   EXPECT_EQ(r.internet.openFlags, 0u);
   EXPECT_EQ(r.internet.url, kUrl);
-  EXPECT_EQ(r.internet.urlFlags, 0x24200000u);
+  EXPECT_EQ(r.internet.urlFlags, 0xA4200000u);
   EXPECT_EQ(r.internet.timeoutMs, kTransferTimeoutMs);
   EXPECT_EQ(kTransferTimeoutMs, 30000u);
   EXPECT_EQ(r.internet.closes, 2);
@@ -234,8 +344,8 @@ TEST(TransferLoop, CancelShowsTheNoticeForTwoSecondsAtEighteenPoints) {
   std::string fileDuringNotice = "gone";
   r.events.AtYield(2, [&] { ClickCancel(r); });
   r.events.At(1, [&] {
-    if (r.files.Exists(kPath))
-      fileDuringNotice = r.files.Get(kPath)->data;
+    if (r.files.Exists(kPartial))
+      fileDuringNotice = r.files.Get(kPartial)->data;
   });
   ASSERT_EQ(Fetch(r), DownloadResult::DownloadCancelled);
   EXPECT_EQ(r.ui.Caption(Form::frmInstall, Ctl::lblDownLoadError),
@@ -261,7 +371,7 @@ class CountingFileSystem : public FakeFileSystem {
    private:
     long long& written_;
   };
-  std::unique_ptr<OutputFile> CreateOutputFile(const std::string& path) override {
+  std::unique_ptr<OutputFile> CreateOutputFile(const std::string& path, FileError*) override {
     AddFile(path);
     written = 0;
     return std::make_unique<CountingFile>(written);
@@ -284,7 +394,9 @@ HugeRun FetchHugeBody(long long length) {
   Installer in{r.state, r.ui, os};
   r.internet.length = length;
   r.internet.fillData = false;
-  const DownloadResult code = DownloadFile(in, kUrl, kPath, 1000);
+  r.internet.readAhead = 1024;
+  Downloaded out;
+  const DownloadResult code = DownloadFile(in, kUrl, kPath, 1000, out);
   return {code, files.written, Counter(r), r.internet.open};
 }
 

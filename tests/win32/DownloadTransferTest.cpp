@@ -1,8 +1,9 @@
 // Downloads through the real WinINet, file system and frmInstall window, from the vendor server
 // stand-in on the loopback interface.
-#include "platform/win32/Win32Platform.h"
+#include "Driver.h"
 
 #include <gtest/gtest.h>
+#include <wininet.h>
 
 #include <algorithm>
 #include <chrono>
@@ -23,8 +24,8 @@ namespace {
 
 // A port on which nothing listens.
 constexpr int kRefusedPort = 47809;
-// Short enough that a stalled transfer ends within the test's time, long enough for loopback.
-constexpr std::uint32_t kStallTimeoutMs = 3000;
+// The time limits shortened for the tests that wait for a silent server: long enough for loopback.
+constexpr std::int32_t kShortLimitMs = 1500;
 
 int ServerPort() {
   const char* port = std::getenv("CVI_VENDOR_PORT");
@@ -41,6 +42,21 @@ std::string Generated(std::size_t length) {
   for (std::size_t i = 0; i < length; ++i)
     body[i] = static_cast<char>(i % 251);
   return body;
+}
+
+// A small text from the server, read here on the test's own thread.
+std::string ServerText(const std::string& path) {
+  HINTERNET session =
+      InternetOpenA("DownloadTransferTest", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+  HINTERNET request = InternetOpenUrlA(session, ServerUrl(path).c_str(), nullptr, 0,
+                                       INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE, 0);
+  char text[64] = {};
+  DWORD got = 0;
+  if (request)
+    InternetReadFile(request, text, sizeof text - 1, &got);
+  InternetCloseHandle(request);
+  InternetCloseHandle(session);
+  return std::string(text, got);
 }
 
 bool FileExists(const std::string& path) {
@@ -100,16 +116,26 @@ class DownloadTransfer : public testing::Test {
         std::string(temp) + "cvi-download-" + std::to_string(GetCurrentProcessId()) + "-" + name;
     CreateDirectoryA(folder_.c_str(), nullptr);
     path_ = folder_ + "\\CelvaraStudio_v3.9.exe";
+    partial_ = PartialPathOf(path_);
     state_.InstallPath = folder_;
   }
   void TearDown() override {
     forms_.SetEvents(nullptr);
+    got_.body.reset();
+    state_.HeldPackage.reset();
+    DeleteFileA(partial_.c_str());
     DeleteFileA(path_.c_str());
     DeleteFileA((folder_ + "\\CelvaraStudio_Upgrade_v3.9.exe").c_str());
     RemoveDirectoryA(folder_.c_str());
   }
 
-  DownloadResult Fetch(const std::string& url) { return DownloadFile(in_, url, path_, 1000); }
+  // What arrives stays under the temporary name; the hold on it is let go here, for the test to
+  // read it.
+  DownloadResult Fetch(const std::string& url, const TransferLimits& limits = TransferLimits()) {
+    const DownloadResult result = DownloadFile(in_, url, path_, 1000, got_, limits);
+    got_.body.reset();
+    return result;
+  }
 
   // What the window shows once pending caption changes have been drawn.
   std::string Shown(Ctl ctl) {
@@ -136,23 +162,26 @@ class DownloadTransfer : public testing::Test {
   Installer in_{state_, forms_, os_};
   InstallerEvents handlers_{in_};
   HWND form_ = nullptr;
-  std::string folder_, path_;
+  std::string folder_, path_, partial_;
+  Downloaded got_;
 };
 
 TEST_F(DownloadTransfer, WholeBodyArrivesByteForByte) {
   WriteFile(path_, std::string(3000000, 'x'));
   ASSERT_EQ(Fetch(ServerUrl("size/2500000")), DownloadResult::DownloadOk);
-  EXPECT_TRUE(ReadFile(path_) == Generated(2500000)) << "the file differs from the body";
+  EXPECT_TRUE(ReadFile(partial_) == Generated(2500000)) << "the file differs from the body";
+  EXPECT_FALSE(FileExists(path_));
   EXPECT_EQ(forms_.Caption(Form::frmInstall, Ctl::lblBytesDownloaded), "2500000");
   EXPECT_EQ(Shown(Ctl::lblBytesDownloaded), "2500000");
 }
 
-// Each row finds an earlier file at the path: a reply that is not retrieved leaves it untouched.
+// Each row finds an earlier file at the path: a reply that is not retrieved leaves it untouched;
+// any other takes it away, and only a whole body is left, under the temporary name.
 TEST_F(DownloadTransfer, BodiesAndRedirects) {
   struct Row {
     const char* path;
     DownloadResult code;
-    std::size_t length;  // of the body that the file and the counter hold
+    std::size_t length;  // of the body that the counter (and a kept file) hold
     bool untouched;
   } rows[] = {
       {"short/999/5000", DownloadResult::DownloadNotRetrieved, 999, false},
@@ -166,9 +195,17 @@ TEST_F(DownloadTransfer, BodiesAndRedirects) {
   for (const Row& row : rows) {
     SCOPED_TRACE(row.path);
     WriteFile(path_, "earlier");
+    DeleteFileA(partial_.c_str());
     EXPECT_EQ(Fetch(ServerUrl(row.path)), row.code);
-    ASSERT_TRUE(FileExists(path_));
-    EXPECT_TRUE(ReadFile(path_) == (row.untouched ? "earlier" : Generated(row.length)));
+    EXPECT_EQ(FileExists(path_), row.untouched);
+    if (row.untouched) {
+      EXPECT_EQ(ReadFile(path_), "earlier");
+    }
+    const bool kept = row.code == DownloadResult::DownloadOk;
+    ASSERT_EQ(FileExists(partial_), kept);
+    if (kept) {
+      EXPECT_TRUE(ReadFile(partial_) == Generated(row.length));
+    }
     EXPECT_EQ(Shown(Ctl::lblBytesDownloaded), std::to_string(row.length));
   }
 }
@@ -191,31 +228,85 @@ TEST_F(DownloadTransfer, ServerErrorPageIsNotWritten) {
 
 TEST_F(DownloadTransfer, ResetMidBodyIsAReadError) {
   EXPECT_EQ(Fetch(ServerUrl("reset/2000000")), DownloadResult::DownloadReadError);
-  EXPECT_TRUE(FileExists(path_));
-  EXPECT_LE(ReadFile(path_).size(), 1000000u);
+  EXPECT_FALSE(FileExists(partial_)) << "a failed download leaves nothing behind";
+  EXPECT_FALSE(FileExists(path_));
 }
 
-// On Windows the receive time-out ends the read. Wine does not apply it to requests opened with
-// InternetOpenUrlA, so there the read waits until the server gives up and closes the connection;
-// the body then falls short of its announced length. Either way the transfer is a read failure.
-TEST_F(DownloadTransfer, StalledServerEndsAsAReadError) {
-  Win32Internet impatient(kStallTimeoutMs);
-  Platform os{files_,  registry_, impatient, boxes_,     events_,  processes_,
-              screen_, browser_,  windows_,  clipboard_, keyboard_};
-  Installer in{state_, forms_, os};
+// A server that falls silent after part of the body, one that takes the request and never
+// answers, and an address whose connection is never accepted: the installer's own limits end
+// each (shortened here), and a CANCEL ends each at once, with the usual limits, showing its
+// notice. Wine ignores WinINet's receive time-out, so without both the window would wait for
+// ever. Nothing is left behind under either name.
+struct WaitRow {
+  const char* name;
+  const char* path;  // "" for the never-accepting port
+  bool shortened;
+  bool cancel;
+  DownloadResult code;
+  bool untouched;  // the earlier file at the path: the address never answered
+};
+
+class WaitingForTheServer : public DownloadTransfer, public testing::WithParamInterface<WaitRow> {};
+
+TEST_P(WaitingForTheServer, EndsOnTime) {
+  const WaitRow& row = GetParam();
+  const std::string port = *row.path != '\0' ? "" : ServerText("blackhole");
+  const std::string url = port.empty() ? ServerUrl(row.path) : "http://127.0.0.1:" + port + "/x";
+  ASSERT_EQ(port.empty(), *row.path != '\0') << "the server names no never-accepting port";
+  TransferLimits limits;
+  if (row.shortened)
+    limits.replyMs = limits.silenceMs = kShortLimitMs;
+  constexpr DWORD kClickAfterMs = 600;
+  HWND cancel = ControlWindow(form_, Ctl::cmdCancel);
+  state_.InstallInProgress = true;
+  std::thread user([&] {
+    if (!row.cancel)
+      return;
+    std::this_thread::sleep_for(std::chrono::milliseconds(kClickAfterMs));
+    PostMessageA(cancel, BM_CLICK, 0, 0);
+  });
+  WriteFile(path_, "earlier");
   const auto start = std::chrono::steady_clock::now();
-  EXPECT_EQ(DownloadFile(in, ServerUrl("stall/6/2000000"), path_, 1000),
-            DownloadResult::DownloadReadError);
+  const DownloadResult result = Fetch(url, limits);
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  EXPECT_LT(seconds, 12.0);
-  RecordProperty("ended_by", seconds < 5.0 ? "receive time-out" : "server close");
-  EXPECT_EQ(ReadFile(path_).size(), 1000000u);
+  user.join();
+
+  EXPECT_EQ(result, row.code);
+  // A CANCEL ends the wait within a second of the click, then shows its notice for two.
+  const double least = row.cancel ? kClickAfterMs / 1000.0 + 2.0 : kShortLimitMs / 1000.0;
+  EXPECT_GE(seconds, least);
+  EXPECT_LT(seconds, least + 1.0);
+  EXPECT_FALSE(FileExists(partial_));
+  EXPECT_EQ(FileExists(path_), row.untouched);
+  if (row.cancel) {
+    EXPECT_EQ(WindowText(ControlWindow(form_, Ctl::lblDownLoadError)),
+              "Installation CANCELED. DownLoad Terminated.");
+  }
 }
+
+INSTANTIATE_TEST_SUITE_P(DownloadTransfer,
+                         WaitingForTheServer,
+                         testing::Values(WaitRow{"SilenceIsAReadError", "stall/3600/2000000", true,
+                                                 false, DownloadResult::DownloadReadError, false},
+                                         WaitRow{"NoAnswerIsNotRetrieved", "noanswer/3600/x", true,
+                                                 false, DownloadResult::DownloadNotRetrieved, true},
+                                         WaitRow{"NoConnectionIsNotRetrieved", "", true, false,
+                                                 DownloadResult::DownloadNotRetrieved, true},
+                                         WaitRow{"CancelDuringSilence", "stall/3600/2000000", false,
+                                                 true, DownloadResult::DownloadCancelled, false},
+                                         WaitRow{"CancelDuringNoAnswer", "noanswer/3600/x", false,
+                                                 true, DownloadResult::DownloadCancelled, true},
+                                         WaitRow{"CancelDuringAConnect", "", false, true,
+                                                 DownloadResult::DownloadCancelled, true}),
+                         [](const testing::TestParamInfo<WaitRow>& info) {
+                           return std::string(info.param.name);
+                         });
 
 TEST_F(DownloadTransfer, FolderThatIsNotThereIsAnIoError) {
   const std::string path = folder_ + "\\missing\\CelvaraStudio_v3.9.exe";
-  EXPECT_EQ(DownloadFile(in_, ServerUrl("size/5000"), path, 1000), DownloadResult::DownloadIoError);
+  EXPECT_EQ(DownloadFile(in_, ServerUrl("size/5000"), path, 1000, got_),
+            DownloadResult::DownloadIoError);
   EXPECT_FALSE(FileExists(path));
 }
 
@@ -241,6 +332,7 @@ TEST_P(SlowTransfer, Cancel) {
   EXPECT_GE(seconds.count(), 2.0) << "the notice shows for two seconds";
   EXPECT_LT(seconds.count(), 6.0);
   EXPECT_FALSE(FileExists(path_));
+  EXPECT_FALSE(FileExists(partial_));
   EXPECT_EQ(Shown(Ctl::lblBytesDownloaded), "0");
 
   HWND notice = ControlWindow(form_, Ctl::lblDownLoadError);
@@ -269,6 +361,13 @@ TEST_F(DownloadTransfer, FullPackageFromThePackagesFolder) {
   EXPECT_EQ(Shown(Ctl::lblBytesDownloaded), std::to_string(ReadFile(path_).size()));
   EXPECT_FALSE(IsWindowVisible(ControlWindow(form_, Ctl::lblDownLoadError)));
   EXPECT_EQ(screen_.MousePointer(), Screen::kDefault);
+  // Held under its name until it runs: nobody may delete it, and a program that reads itself, as
+  // a self-extractor does, may open it without letting it be deleted.
+  EXPECT_FALSE(FileExists(partial_));
+  EXPECT_FALSE(DeleteFileA(path_.c_str()));
+  FileHandle reader(CreateFileA(path_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                OPEN_EXISTING, 0, nullptr));
+  EXPECT_TRUE(reader);
 }
 
 // Whatever arrives instead of the package it was built for is refused and removed: one byte
@@ -285,10 +384,52 @@ TEST_F(DownloadTransfer, OnlyThePinnedPackageIsKept) {
     EXPECT_FALSE(DownloadPackageFrom(in_, ServerUrl(prefix), false));
     EXPECT_EQ(Shown(Ctl::lblDownLoadError), verification);
     EXPECT_FALSE(FileExists(path_));
+    EXPECT_FALSE(FileExists(partial_));
     EXPECT_EQ(state_.HeldPackage, nullptr);
   }
   EXPECT_TRUE(DownloadPackageFrom(in_, ServerUrl("chunked/"), false));
   EXPECT_NE(state_.HeldPackage, nullptr);
+  EXPECT_FALSE(FileExists(partial_));
+}
+
+// A file of the package's name that another program holds open, or runs (a self-extractor left
+// from an earlier attempt), is named in the message; once it is let go, the package arrives.
+TEST_F(DownloadTransfer, PackageNameHeldByAnotherProgram) {
+  TransferLimits limits;
+  limits.inUseMs = kShortLimitMs;
+  for (bool running : {false, true}) {
+    SCOPED_TRACE(running ? "a program runs from it" : "a program has it open");
+    ASSERT_TRUE(CopyFileA(e2e::SampleProductExe().c_str(), path_.c_str(), FALSE));
+    e2e::Process program;
+    FileHandle reader;
+    if (running) {
+      ASSERT_TRUE(program.Start("\"" + path_ + "\""));
+      ASSERT_NE(e2e::WaitForWindow("CelvaraStudio v3.9", program.Id(), 10000), nullptr);
+    } else {
+      reader.Reset(CreateFileA(path_.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                               0, nullptr));
+      ASSERT_TRUE(reader);
+    }
+    EXPECT_FALSE(DownloadPackageFrom(in_, ServerUrl("packages/"), false, limits));
+    EXPECT_EQ(Shown(Ctl::lblDownLoadError), FileInUseMessage(path_));
+    EXPECT_FALSE(FileExists(partial_));
+    program.Kill();
+    reader.Reset();
+    ASSERT_TRUE(e2e::WaitUntil([&] { return DeleteFileA(path_.c_str()) != FALSE; }));
+  }
+  EXPECT_TRUE(DownloadPackageFrom(in_, ServerUrl("packages/"), false, limits));
+}
+
+// A reply that announces more than the drive has free is refused before anything is written.
+TEST_F(DownloadTransfer, NoRoomForTheAnnouncedLength) {
+  EXPECT_FALSE(DownloadPackageFrom(in_, ServerUrl("size/1000000000000000/"), false));
+  EXPECT_EQ(Shown(Ctl::lblDownLoadError)
+                .rfind("Not enough disk space for the download: the "
+                       "installation file needs 1000000000000000 bytes",
+                       0),
+            0u);
+  EXPECT_FALSE(FileExists(partial_));
+  EXPECT_EQ(Shown(Ctl::lblBytesDownloaded), "0");
 }
 
 }  // namespace

@@ -12,9 +12,9 @@ cvi_e2e_tests(cp932_tests win32-cp932 ${CMAKE_CURRENT_LIST_DIR}/CodePage932Test.
 
 # ---------------------------------------------------------------------------------------------
 # Package download: the transfer through WinINet, the file system and the real frmInstall window,
-# against the vendor server stand-in that the rig starts on 127.0.0.1:47801.
+# against the vendor server stand-in that the rig starts on 127.0.0.1:47801. The driver starts a
+# program from a package's name, as a self-extractor left from an earlier attempt would run.
 file(GLOB CVI_DOWNLOAD_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/Download*Test.cpp)
 if(CVI_DOWNLOAD_TEST_SOURCES)
-  cvi_wine_tests(download_tests e2e-download ${CVI_DOWNLOAD_TEST_SOURCES})
-  target_link_libraries(download_tests PRIVATE gtest_main)
+  cvi_e2e_tests(download_tests e2e-download ${CVI_DOWNLOAD_TEST_SOURCES})
 endif()

@@ -2,6 +2,7 @@
 
 import http.client
 import os
+import socket
 import sys
 import tempfile
 import threading
@@ -93,6 +94,21 @@ class VendorServerTest(unittest.TestCase):
         status, announced, body, error = self.get("/stall/1/200000")
         self.assertGreaterEqual(time.monotonic() - start, 0.9)
         self.assertEqual((announced, len(body), error), (200000, 100000, "IncompleteRead"))
+
+    def test_named_size_is_the_generated_body(self):
+        self.assertEqual(self.get("/size/5000/CelvaraStudio_v3.9.exe"),
+                         (200, 5000, generated(5000), None))
+
+    def test_no_answer_and_no_connection(self):
+        """A request that is never answered, and a port whose connect never completes."""
+        with socket.create_connection(("127.0.0.1", self.port), timeout=1) as s:
+            s.sendall(b"GET /noanswer/5/x HTTP/1.1\r\nHost: x\r\n\r\n")
+            self.assertRaises(socket.timeout, s.recv, 1)
+        _, _, port, _ = self.get("/blackhole")
+        for _ in range(2):
+            with socket.socket() as s:
+                s.settimeout(0.5)
+                self.assertRaises(socket.timeout, s.connect, ("127.0.0.1", int(port)))
 
     def test_trickle_paces_the_body(self):
         start = time.monotonic()

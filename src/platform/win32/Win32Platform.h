@@ -72,9 +72,12 @@ class Win32FileSystem : public FileSystem {
  public:
   std::string FindEntry(const std::string& path, EntryKind kind) override;
   bool CreateFolder(const std::string& path) override;
-  bool DeleteFile(const std::string& path) override;
-  std::unique_ptr<OutputFile> CreateOutputFile(const std::string& path) override;
-  std::unique_ptr<HeldFile> HoldForReading(const std::string& path) override;
+  bool DeleteFile(const std::string& path, FileError* why = nullptr) override;
+  std::unique_ptr<OutputFile> CreateOutputFile(const std::string& path,
+                                               FileError* why = nullptr) override;
+  std::unique_ptr<HeldFile> HoldForReading(const std::string& path,
+                                           FileError* why = nullptr) override;
+  std::int64_t FreeSpace(const std::string& folder) override;
   bool IsLeadByte(unsigned char byte) override;
   int DriveType(const std::string& root) override;
 };
@@ -159,34 +162,22 @@ class Win32Keyboard : public Keyboard {
   bool SendTo(Windows::Handle window, const std::string& keys) override;
 };
 
-// The HTTP client over WinINet (WinInet.cpp).
+// The HTTP client over WinINet (WinInet.cpp). A handle stands for an object of this client that
+// belongs to its one request, so that an abandoned transfer and a new one share nothing. Its jobs
+// run on threads of their own, each with a client of its own (InternetWorker.cpp).
 class Win32Internet : public Internet {
  public:
-  // A non-zero `timeoutOverrideMs` replaces every time-out the installer asks for; only tests
-  // that stall a server use it, to end in seconds instead of half a minute.
-  explicit Win32Internet(std::uint32_t timeoutOverrideMs = 0)
-      : timeoutOverrideMs_(timeoutOverrideMs) {}
   Handle Open(const std::string& agent, std::uint32_t accessType, std::uint32_t flags) override;
   void SetTimeouts(Handle session, std::uint32_t milliseconds) override;
   Handle OpenUrl(Handle session, const std::string& url, std::uint32_t flags) override;
   int StatusCode(Handle request) override;
   std::string RedirectTarget(Handle request) override;
+  std::int64_t AnnouncedLength(Handle request) override;
   bool Available(Handle request, std::uint32_t* bytes) override;
   bool Read(Handle request, char* buffer, std::uint32_t toRead, std::uint32_t* read) override;
   void Close(Handle handle) override;
-
- private:
-  // Where a reply came from, what it announced and what has been read of it, to tell a cut-off
-  // body from its end.
-  struct Reply {
-    std::string url;
-    bool lengthKnown = false;
-    unsigned long long announced = 0;
-    unsigned long long received = 0;
-  };
-  std::uint32_t timeoutOverrideMs_;
-  DWORD timeoutMs_ = 0;
-  std::map<Handle, Reply> replies_;
+  std::unique_ptr<JobResults> StartJob(std::unique_ptr<InternetJob> job,
+                                       EventPump& events) override;
 };
 
 }  // namespace cvi::win32

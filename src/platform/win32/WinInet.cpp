@@ -8,12 +8,31 @@
 namespace cvi::win32 {
 namespace {
 
-HINTERNET AsHinternet(Internet::Handle handle) {
-  return reinterpret_cast<HINTERNET>(handle);
+// What a handle of this client stands for: the WinINet handle and, for a request, where its reply
+// came from, what it announced and what has been read of it. Each one belongs to its request alone,
+// so that two transfers never share anything here.
+struct Object {
+  HINTERNET handle = nullptr;
+  DWORD timeoutMs = 0;
+  std::string url;
+  bool lengthKnown = false;
+  unsigned long long announced = 0;
+  unsigned long long received = 0;
+};
+
+Object* AsObject(Internet::Handle handle) {
+  return reinterpret_cast<Object*>(handle);
 }
 
-Internet::Handle AsHandle(HINTERNET handle) {
-  return reinterpret_cast<Internet::Handle>(handle);
+HINTERNET AsHinternet(Internet::Handle handle) {
+  return handle != 0 ? AsObject(handle)->handle : nullptr;
+}
+
+Internet::Handle Wrap(HINTERNET handle, Object object = Object()) {
+  if (handle == nullptr)
+    return 0;
+  object.handle = handle;
+  return reinterpret_cast<Internet::Handle>(new Object(std::move(object)));
 }
 
 void SetTimeoutOptions(HINTERNET handle, DWORD milliseconds) {
@@ -29,12 +48,14 @@ void SetTimeoutOptions(HINTERNET handle, DWORD milliseconds) {
 Internet::Handle Win32Internet::Open(const std::string& agent,
                                      std::uint32_t accessType,
                                      std::uint32_t flags) {
-  return AsHandle(InternetOpenA(agent.c_str(), accessType, nullptr, nullptr, flags));
+  return Wrap(InternetOpenA(agent.c_str(), accessType, nullptr, nullptr, flags));
 }
 
 void Win32Internet::SetTimeouts(Handle session, std::uint32_t milliseconds) {
-  timeoutMs_ = timeoutOverrideMs_ != 0 ? timeoutOverrideMs_ : milliseconds;
-  SetTimeoutOptions(AsHinternet(session), timeoutMs_);
+  if (session == 0)
+    return;
+  AsObject(session)->timeoutMs = milliseconds;
+  SetTimeoutOptions(AsHinternet(session), milliseconds);
 }
 
 Internet::Handle Win32Internet::OpenUrl(Handle session,
@@ -43,10 +64,11 @@ Internet::Handle Win32Internet::OpenUrl(Handle session,
   HINTERNET request = InternetOpenUrlA(AsHinternet(session), url.c_str(), nullptr, 0, flags, 0);
   if (request == nullptr)
     return 0;
-  // Wine's WinINet does not pass a session's receive time-out on to its requests.
-  if (timeoutMs_ != 0)
-    SetTimeoutOptions(request, timeoutMs_);
-  Reply reply;
+  Object reply;
+  // Wine's WinINet does not pass a session's time-outs on to its requests.
+  reply.timeoutMs = session != 0 ? AsObject(session)->timeoutMs : 0;
+  if (reply.timeoutMs != 0)
+    SetTimeoutOptions(request, reply.timeoutMs);
   reply.url = url;
   char length[32] = {};
   DWORD size = sizeof length - 1;
@@ -56,8 +78,7 @@ Internet::Handle Win32Internet::OpenUrl(Handle session,
     reply.announced = std::strtoull(length, &end, 10);
     reply.lengthKnown = end != length;
   }
-  replies_[AsHandle(request)] = reply;
-  return AsHandle(request);
+  return Wrap(request, std::move(reply));
 }
 
 int Win32Internet::StatusCode(Handle request) {
@@ -82,9 +103,6 @@ std::string Win32Internet::RedirectTarget(Handle request) {
     default:
       return "";
   }
-  auto it = replies_.find(request);
-  if (it == replies_.end())
-    return "";
   char location[INTERNET_MAX_URL_LENGTH] = {};
   DWORD size = sizeof location - 1;
   DWORD index = 0;
@@ -93,9 +111,17 @@ std::string Win32Internet::RedirectTarget(Handle request) {
   // The location may be relative to the address that answered with it.
   char target[INTERNET_MAX_URL_LENGTH] = {};
   DWORD targetSize = sizeof target;
-  if (!InternetCombineUrlA(it->second.url.c_str(), location, target, &targetSize, ICU_NO_ENCODE))
+  if (!InternetCombineUrlA(AsObject(request)->url.c_str(), location, target, &targetSize,
+                           ICU_NO_ENCODE))
     return "";
   return std::string(target, targetSize);
+}
+
+std::int64_t Win32Internet::AnnouncedLength(Handle request) {
+  const Object* reply = AsObject(request);
+  if (reply == nullptr || !reply->lengthKnown || reply->announced > 0x7fffffffffffffffull)
+    return -1;
+  return static_cast<std::int64_t>(reply->announced);
 }
 
 bool Win32Internet::Available(Handle request, std::uint32_t* bytes) {
@@ -112,23 +138,23 @@ bool Win32Internet::Read(Handle request, char* buffer, std::uint32_t toRead, std
   DWORD got = 0;
   if (!InternetReadFile(AsHinternet(request), buffer, toRead, &got))
     return false;
-  auto it = replies_.find(request);
-  if (it != replies_.end()) {
-    Reply& reply = it->second;
-    reply.received += got;
-    // A connection reset before the announced length reads like the end of the body.
-    if (got == 0 && reply.lengthKnown && reply.received < reply.announced) {
-      SetLastError(ERROR_INTERNET_CONNECTION_RESET);
-      return false;
-    }
+  Object& reply = *AsObject(request);
+  reply.received += got;
+  // A connection reset before the announced length reads like the end of the body.
+  if (got == 0 && reply.lengthKnown && reply.received < reply.announced) {
+    SetLastError(ERROR_INTERNET_CONNECTION_RESET);
+    return false;
   }
   *read = got;
   return true;
 }
 
 void Win32Internet::Close(Handle handle) {
-  replies_.erase(handle);
-  InternetCloseHandle(AsHinternet(handle));
+  if (handle == 0)
+    return;
+  Object* object = AsObject(handle);
+  InternetCloseHandle(object->handle);
+  delete object;
 }
 
 }  // namespace cvi::win32

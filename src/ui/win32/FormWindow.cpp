@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <exception>
+#include <iterator>
 
 #include "resources/resource.h"
 #include "ui/win32/FormParts.h"
@@ -286,6 +287,21 @@ void Win32FormView::Update(Form form, Ctl ctl, Property property, const ControlS
   }
 }
 
+void Win32FormView::BlockSessionEnd(Form form, const std::string& reason) {
+  FormWindow* window = Find(form);
+  if (!window)
+    return;
+  window->blocksSessionEnd = !reason.empty();
+  if (reason.empty()) {
+    ShutdownBlockReasonDestroy(window->hwnd);
+    return;
+  }
+  // The system shows a short reason only.
+  WCHAR wide[256] = {};
+  MultiByteToWideChar(CP_ACP, 0, reason.c_str(), -1, wide, static_cast<int>(std::size(wide)) - 1);
+  ShutdownBlockReasonCreate(window->hwnd, wide);
+}
+
 HWND Win32FormView::FirstVisibleForm() {
   for (const auto& window : windows_) {
     if (window && window->hwnd && IsWindowVisible(window->hwnd))
@@ -464,6 +480,14 @@ LRESULT Win32FormView::HandleMessage(FormWindow& window,
       KillTimer(hwnd, kCaptionTimer);
       window.captionTimer = false;
       FlushCaptions(window);
+      return 0;
+    // A window that blocks the end of the session says no; the system then shows its reason and
+    // lets the user decide.
+    case WM_QUERYENDSESSION:
+      return window.blocksSessionEnd ? FALSE : TRUE;
+    case WM_ENDSESSION:
+      if (wParam && forms_)
+        forms_->SessionEnding();
       return 0;
     case WM_SETCURSOR:
       if (HCURSOR cursor = screen_.Cursor()) {

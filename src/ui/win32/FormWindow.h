@@ -35,6 +35,7 @@ class Win32FormView : public FormView, public MessageFilter, public FormWindows 
   void Destroy(Form form) override;
   void Show(Form form, bool visible) override;
   void Update(Form form, Ctl ctl, Property property, const ControlState& state) override;
+  void BlockSessionEnd(Form form, const std::string& reason) override;
 
   // Tab and Shift+Tab move the focus in the windows' own tab order.
   bool PreTranslate(MSG& msg) override;
@@ -60,6 +61,7 @@ class Win32FormView : public FormView, public MessageFilter, public FormWindows 
     HWND hwnd = nullptr;
     HWND lastFocus = nullptr;
     bool captionTimer = false;
+    bool blocksSessionEnd = false;
     std::vector<ControlWindow> controls;
   };
 
