@@ -10,7 +10,6 @@
 #include "app/InstallerEvents.h"
 #include "app/Main.h"
 #include "core/Installer.h"
-#include "platform/win32/OleSession.h"
 #include "ui/win32/FormWindow.h"
 
 namespace {
@@ -21,8 +20,6 @@ cvi::InstallerState installerState;
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-  // OLE stays initialised for the whole run: the folder dialog needs it.
-  cvi::win32::OleSession ole;
   INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
   InitCommonControlsEx(&controls);
 
