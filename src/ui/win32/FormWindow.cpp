@@ -53,8 +53,6 @@ Win32FormView::Win32FormView(HINSTANCE instance, Win32Screen& screen)
   smallIcon_ = static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(IDI_CVINSTALL), IMAGE_ICON,
                                              GetSystemMetrics(SM_CXSMICON),
                                              GetSystemMetrics(SM_CYSMICON), LR_SHARED));
-  picture_.Reset(
-      LoadImageA(instance, MAKEINTRESOURCEA(IDB_PRODUCT), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
 
   WNDCLASSEXA wc{};
   wc.cbSize = sizeof(wc);
@@ -181,7 +179,8 @@ void Win32FormView::CreateControl(FormWindow& window,
       parent = container->hwnd;
   }
   DWORD style = WS_CHILD | WS_CLIPSIBLINGS;
-  DWORD exStyle = 0;
+  // The window ignores its children's creation notices; not sending them saves a message each.
+  DWORD exStyle = WS_EX_NOPARENTNOTIFY;
   const char* className = "STATIC";
   switch (d.kind) {
     case ControlKind::Label:
