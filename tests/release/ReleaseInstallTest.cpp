@@ -20,7 +20,19 @@ std::string ReleasedInstaller() {
   return length > 0 && length < MAX_PATH ? ToWindowsPath(std::string(value, length)) : "";
 }
 
-TEST(Release, InstallsThenUpgradesFromTheReleasedPackages) {
+// Whatever a failed run leaves open goes with it.
+class Release : public testing::Test {
+ protected:
+  void TearDown() override {
+    for (HWND window : TopLevelWindows()) {
+      const std::string title = WindowText(window);
+      if (title == kProductWindowTitle || title.rfind("WinZip Self-Extractor", 0) == 0)
+        Close(window);
+    }
+  }
+};
+
+TEST_F(Release, InstallsThenUpgradesFromTheReleasedPackages) {
   const std::string installer = ReleasedInstaller();
   ASSERT_FALSE(installer.empty()) << "CVI_RELEASED_INSTALLER names no installer";
   DeleteSysEnvVar("CelvaraStudio");

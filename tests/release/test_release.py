@@ -197,13 +197,18 @@ class SignedRelease(unittest.TestCase):
         try:
             self.assertTrue(re.match("ready", server.stdout.readline()), "no vendor server")
             env = dict(os.environ, CVI_RELEASED_INSTALLER=self.file("CVInstall.exe"))
-            run = subprocess.run([os.path.join(REPO, "tests", "rig", "wine-run"), "e2e-release",
-                                  os.environ["CVI_RELEASE_E2E"]], env=env, capture_output=True,
-                                 text=True, stdin=subprocess.DEVNULL, timeout=600)
-            self.assertEqual(run.returncode, 0, run.stdout + run.stderr)
+            # A file, not a pipe: a program left running in the prefix would hold a pipe open.
+            with tempfile.TemporaryFile("w+") as output:
+                run = subprocess.run([os.path.join(REPO, "tests", "rig", "wine-run"),
+                                      "e2e-release", os.environ["CVI_RELEASE_E2E"]], env=env,
+                                     stdout=output, stderr=subprocess.STDOUT,
+                                     stdin=subprocess.DEVNULL, timeout=600)
+                output.seek(0)
+                self.assertEqual(run.returncode, 0, output.read())
         finally:
             server.terminate()
             server.wait()
+            server.stdout.close()
 
 
 if __name__ == "__main__":
