@@ -2,9 +2,9 @@
 product whose three files verify, fail to verify once a byte changes, carry the build's version,
 and install end to end under Wine.
 
-    test_release.py Refusals         quick, no build (host tests)
-    test_release.py SignedRelease    builds a release tree; the Wine part needs the rig's
-                                     e2e-release group, CVI_RELEASE_E2E and CVI_SAMPLE_PRODUCT
+    test_release.py Refusals BuildSettings   quick, no build (host tests)
+    test_release.py SignedRelease            builds a release tree; the Wine part needs the rig's
+                                             e2e-release group, CVI_RELEASE_E2E and CVI_SAMPLE_PRODUCT
 """
 
 import hashlib
@@ -116,6 +116,19 @@ class Refusals(unittest.TestCase):
                     self.assertEqual(os.listdir(path("out")), [])
                     self.assertFalse(os.path.exists(path("product", "out")))
                     self.assertFalse(os.path.exists(path("build")), "a build was started")
+
+
+class BuildSettings(unittest.TestCase):
+    """A hand build checks the download address too: it becomes a literal in the program."""
+
+    def test_configure_refuses_an_address_that_is_not_one(self):
+        for url in ('http://example.com/a"b/', "http://example.com/packages", "ftp://example.com/"):
+            with self.subTest(url), tempfile.TemporaryDirectory() as build:
+                result = subprocess.run(["cmake", "-S", REPO, "-B", build, "-DCVINSTALL_TESTS=OFF",
+                                         f"-DCVINSTALL_DOWNLOAD_BASE_URL={url}"],
+                                        capture_output=True, text=True, stdin=subprocess.DEVNULL)
+                self.assertNotEqual(result.returncode, 0)
+                self.assertIn("CVINSTALL_DOWNLOAD_BASE_URL must be an http", result.stderr)
 
 
 class SignedRelease(unittest.TestCase):
