@@ -4,7 +4,8 @@
 // after the window is up; loading those DLLs and their dependencies before it cost about a tenth of
 // the start-up. Each function's import slot here starts at a stand-in that loads the DLL from the
 // system folder, puts the real function into the slot and calls it, so later calls go straight
-// through. The slots take the place of the import table's entries; the DLLs load by full path, so
+// through (two threads meeting a stand-in at once both load the DLL and store the same address).
+// The slots take the place of the import table's entries; the DLLs load by full path, so
 // a DLL of the same name beside the installer (in a downloads folder, say) is never picked up.
 // Linked into CVInstall.exe only; scripts/check-imports checks that none of these DLLs is imported.
 #include <windows.h>
