@@ -10,7 +10,6 @@
 #include "app/InstallerEvents.h"
 #include "app/Main.h"
 #include "core/Installer.h"
-#include "platform/win32/OleSession.h"
 #include "platform/win32/SingleInstance.h"
 #include "ui/win32/FormWindow.h"
 
@@ -33,8 +32,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     cvi::win32::BringOtherInstanceToFront(cvi::win32::kFormWindowClass, kFindFirstInstallerMs);
     return 0;
   }
-  // OLE stays initialised for the whole run: the folder dialog needs it.
-  cvi::win32::OleSession ole;
   INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
   InitCommonControlsEx(&controls);
 

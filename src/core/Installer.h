@@ -8,7 +8,6 @@
 
 namespace cvi {
 
-constexpr const char* kProductVersion = "v3.9";
 constexpr const char* kProductExeName = "CelvaraStudio.exe";
 
 struct Installer {

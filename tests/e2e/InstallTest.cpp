@@ -86,6 +86,19 @@ class Install : public testing::Test {
       return 99;
     return static_cast<LRESULT>(answer);
   }
+  // With the program already in the folder, INSTALL asks whether to upgrade (No) and then whether
+  // to re-install over it (OK).
+  void AnswerReinstall() {
+    HWND box = WaitForMessageBox(kMessageTitle, process_.Id());
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(MessageBoxText(box), expected::kBox1);
+    AnswerMessageBox(box, IDNO);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(box); }));
+    box = WaitForMessageBox(kMessageTitle, process_.Id());
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(MessageBoxText(box), expected::kBox2);
+    AnswerMessageBox(box, IDOK);
+  }
   // The product started from the folder, with the folder in quotes as its one argument.
   void ExpectProductStarted() {
     HWND product = WaitForWindow(kProductWindowTitle, 0, 10000);
@@ -157,15 +170,7 @@ TEST_F(Install, ReinstallOverAnInstallationThroughTheTwoQuestions) {
   ASSERT_TRUE(WriteWholeFile(product_ + "\\CelvaraStudio.exe", "MZ"));
   ASSERT_TRUE(Start());
   ClickInstall(folder_);
-  HWND box = WaitForMessageBox(kMessageTitle, process_.Id());
-  ASSERT_NE(box, nullptr);
-  EXPECT_EQ(MessageBoxText(box), expected::kBox1);
-  AnswerMessageBox(box, IDNO);
-  ASSERT_TRUE(WaitUntil([&] { return !IsWindow(box); }));
-  box = WaitForMessageBox(kMessageTitle, process_.Id());
-  ASSERT_NE(box, nullptr);
-  EXPECT_EQ(MessageBoxText(box), expected::kBox2);
-  AnswerMessageBox(box, IDOK);
+  AnswerReinstall();
   HWND done = WaitForCompletion();
   ASSERT_NE(done, nullptr);
   EXPECT_EQ(WindowText(FindChild(done, Ctl::lblVersion)),
@@ -277,8 +282,9 @@ TEST_F(Install, FailedDownloadThenAnotherAttempt) {
   EXPECT_TRUE(Installed());
 }
 
-// A folder where the log file belongs makes the unpacking fail; once the user has dismissed the
-// self-extractor and removed the folder, INSTALL works again.
+// A folder where the log file belongs makes the unpacking fail. The log file is the package's last
+// entry, so everything else has arrived: once the user has dismissed the self-extractor and
+// removed the folder, INSTALL finds the program there and re-installs over it.
 TEST_F(Install, FailedExtractionThenAnotherAttempt) {
   ASSERT_TRUE(CreateFolders(product_ + "\\CVInstall_v3.9.txt"));
   ASSERT_TRUE(Start());
@@ -297,9 +303,11 @@ TEST_F(Install, FailedExtractionThenAnotherAttempt) {
     Close(window);
   ASSERT_TRUE(WaitUntil([] { return ExtractorWindows().empty(); }));
   Sleep(500);
+  EXPECT_TRUE(FileExists(product_ + "\\CelvaraStudio.exe"));
   ASSERT_TRUE(DeleteTree(product_ + "\\CVInstall_v3.9.txt"));
   ASSERT_TRUE(WaitUntil([&] { return Enabled(Control(Ctl::cmdInstall)); }));
   Click(Control(Ctl::cmdInstall));
+  AnswerReinstall();
   ASSERT_NE(WaitForCompletion(), nullptr);
   EXPECT_TRUE(Installed());
 }

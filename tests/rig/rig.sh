@@ -15,7 +15,7 @@ set -euo pipefail
 
 REPO="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 RIG_DIR="${RIG_DIR:-$REPO/build/rig}"
-DEFAULT_GROUPS=(win32 win32-cp932 e2e-startup e2e-target e2e-download e2e-install)
+DEFAULT_GROUPS=(win32 win32-cp932 e2e-startup e2e-target e2e-download e2e-install e2e-release)
 VENDOR_PORT="${CVI_VENDOR_PORT:-47801}"
 WINE_DIR=/usr/lib/wine
 

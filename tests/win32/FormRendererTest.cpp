@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/win32/Handles.h"
@@ -134,6 +135,33 @@ TEST_F(FormRendererTest, TitleIsDrawnOverTheWhiteStrip) {
   pump_.WaitMilliseconds(150);
   const ClientPixels title(form_, ClientRectOf(Ctl::lblTitle));
   EXPECT_GT(title.Matching(RGB(0, 0, 128)), 20) << "navy title text";
+}
+
+// Every window's controls lie front to back in the order of its design table, in the window and
+// in the frame: what overlaps is drawn as designed.
+TEST_F(FormRendererTest, ControlsAreStackedInTableOrder) {
+  for (Form form : {Form::frmInstall, Form::frmLaunch, Form::frmLaunchFull}) {
+    SCOPED_TRACE(NameOf(form));
+    forms_.Load(form);
+    HWND window = view_.WindowOf(form);
+    const FormDesign& design = DesignOf(form);
+    std::vector<std::pair<HWND, Ctl>> parents{{window, Ctl::None}};
+    for (std::size_t i = 0; i < design.count; ++i) {
+      if (design.controls[i].kind == ControlKind::Frame)
+        parents.emplace_back(GetDlgItem(window, static_cast<int>(design.controls[i].name)),
+                             design.controls[i].name);
+    }
+    for (const auto& [parent, container] : parents) {
+      std::vector<int> stacked, designed;
+      for (HWND child = GetWindow(parent, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        stacked.push_back(GetDlgCtrlID(child));
+      for (std::size_t i = 0; i < design.count; ++i) {
+        if (design.controls[i].container == container)
+          designed.push_back(static_cast<int>(design.controls[i].name));
+      }
+      EXPECT_EQ(stacked, designed);
+    }
+  }
 }
 
 // A download changes the counter every few kilobytes; the screen follows at its own pace and always

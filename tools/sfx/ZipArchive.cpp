@@ -3,6 +3,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <map>
 #include <set>
 
@@ -20,6 +21,11 @@ constexpr std::size_t kMaxCommentSize = 0xFFFF;
 constexpr std::uint16_t kStored = 0;
 constexpr std::uint16_t kDeflated = 8;
 constexpr std::uint16_t kEncryptedFlag = 1;
+constexpr std::uint32_t kPeSignature = 0x00004550;  // "PE\0\0"
+constexpr std::size_t kPeHeaderSize = 24;           // the signature and the file header
+constexpr std::uint16_t kPe32Magic = 0x10B;
+constexpr std::uint16_t kPe32PlusMagic = 0x20B;
+constexpr std::size_t kSecurityDirectory = 4;
 // Deflate cannot expand data by more than this factor; more means the sizes lie.
 constexpr std::uint64_t kMaxDeflateRatio = 1032;
 
@@ -37,6 +43,43 @@ ZipResult Fail(ZipStatus status, std::string message) {
 
 ZipResult Damaged(const std::string& what) {
   return Fail(ZipStatus::Damaged, "The archive is damaged: " + what + ".");
+}
+
+// Where the archive must end: a signed package carries its certificate table after the archive.
+// The program's security directory gives the table's file offset and size, and the table always
+// runs to the end of the file; the signer pads what lies before it to a multiple of eight bytes.
+std::size_t ArchiveLimit(const unsigned char* bytes, std::size_t size, std::size_t* padding) {
+  *padding = 0;
+  if (size < 0x40 || bytes[0] != 'M' || bytes[1] != 'Z')
+    return size;
+  const std::size_t pe = U32(bytes + 0x3C);
+  if (pe > size - kPeHeaderSize || U32(bytes + pe) != kPeSignature)
+    return size;
+  const std::size_t optional = pe + kPeHeaderSize;
+  const std::size_t optionalSize = U16(bytes + pe + 20);
+  if (optionalSize < 2 || optionalSize > size - optional)
+    return size;
+  std::size_t directories = 0;
+  switch (U16(bytes + optional)) {
+    case kPe32Magic:
+      directories = 96;
+      break;
+    case kPe32PlusMagic:
+      directories = 112;
+      break;
+    default:
+      return size;
+  }
+  const std::size_t entry = directories + 8 * kSecurityDirectory;
+  if (optionalSize < entry + 8 || U32(bytes + optional + directories - 4) <= kSecurityDirectory) {
+    return size;
+  }
+  const std::uint32_t start = U32(bytes + optional + entry);
+  const std::uint32_t length = U32(bytes + optional + entry + 4);
+  if (length == 0 || start > size || size - start != length)
+    return size;
+  *padding = 7;
+  return start;
 }
 
 // A name as the user can read it, whatever bytes the archive holds.
@@ -139,17 +182,20 @@ ZipResult ZipArchive::Open(const unsigned char* bytes, std::size_t size) {
 
 ZipResult ZipArchive::Parse() {
   const unsigned char* bytes = bytes_;
-  const std::size_t size = size_;
+  std::size_t padding = 0;
+  const std::size_t size = ArchiveLimit(bytes_, size_, &padding);
   if (size < kEndSize)
     return Fail(ZipStatus::NoArchive, "No archive is attached.");
 
-  // The last end record whose comment runs exactly to the end of the file; the stub's own bytes
-  // before it may contain the signature by chance.
+  // The last end record whose comment runs exactly to the archive's end, or to zero padding
+  // before a signature; the stub's own bytes before it may contain the signature by chance.
   std::size_t end = std::string::npos;
   const std::size_t lowest =
-      size - kEndSize > kMaxCommentSize ? size - kEndSize - kMaxCommentSize : 0;
+      size - kEndSize > kMaxCommentSize + padding ? size - kEndSize - kMaxCommentSize - padding : 0;
   for (std::size_t pos = size - kEndSize + 1; pos-- > lowest;) {
-    if (U32(bytes + pos) == kEndSignature && pos + kEndSize + U16(bytes + pos + 20) == size) {
+    const std::size_t recordEnd = pos + kEndSize + U16(bytes + pos + 20);
+    if (U32(bytes + pos) == kEndSignature && recordEnd <= size && size - recordEnd <= padding &&
+        std::all_of(bytes + recordEnd, bytes + size, [](unsigned char b) { return b == 0; })) {
       end = pos;
       break;
     }

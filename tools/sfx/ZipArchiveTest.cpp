@@ -266,6 +266,60 @@ TEST(ZipArchive, DamagedArchivesAreReportedAndNothingIsWritten) {
   }
 }
 
+// A program header whose security directory a signature fills in, followed by the archive.
+constexpr std::size_t kSecurityEntry = 0x40 + 24 + 96 + 4 * 8;
+std::string PeStub() {
+  std::string stub(0x40 + 24 + 224, '\0');
+  stub[0] = 'M', stub[1] = 'Z', stub[0x3C] = 0x40;
+  stub.replace(0x40, 4, std::string("PE\0\0", 4));
+  stub[0x40 + 20] = char(224);
+  stub[0x40 + 24] = 0x0B, stub[0x40 + 25] = 0x01;
+  stub[0x40 + 24 + 92] = 16;
+  return stub + kStub;
+}
+
+// What a signer does: pads the file to eight bytes, appends the certificate table and names it in
+// the security directory.
+void Sign(Zip& zip, const std::string& table) {
+  zip.bytes.append((8 - zip.bytes.size() % 8) % 8, '\0');
+  zip.Put32(kSecurityEntry, zip.bytes.size());
+  zip.Put32(kSecurityEntry + 4, table.size());
+  zip.bytes += table;
+}
+
+TEST(ZipArchive, SignedPackages) {
+  // The table may hold an end-record signature by chance, like the stub.
+  const std::string table = Noise(3000) + "PK\x05\x06" + std::string(40, '\0');
+  struct Row {
+    const char* name;
+    std::size_t padding;  // bytes the signer adds after the archive
+    std::function<void(Zip&)> change;
+    ZipStatus status;
+  };
+  const std::vector<Row> rows = {
+      {"padded", 3, [](Zip&) {}, ZipStatus::Ok},
+      {"no padding", 0, [](Zip&) {}, ZipStatus::Ok},
+      {"padding not zero", 3, [](Zip& z) { z.bytes[z.Get32(kSecurityEntry) - 1] = 'x'; },
+       ZipStatus::NoArchive},
+      {"table short of the end", 3, [](Zip& z) { z.bytes += "extra"; }, ZipStatus::NoArchive},
+      {"table past the end", 3, [](Zip& z) { z.Put32(kSecurityEntry + 4, z.bytes.size()); },
+       ZipStatus::NoArchive},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    Zip zip = Build(kTree, PeStub(), true, true);
+    // A comment lengthens the archive so that the signer pads as many bytes as the row says.
+    const std::size_t comment = (16 - row.padding - zip.bytes.size() % 8) % 8;
+    zip.bytes.append(comment, ' ');
+    zip.Put16(zip.end + 20, comment);
+    Sign(zip, table);
+    row.change(zip);
+    const Extracted out = OpenAndExtract(zip.bytes);
+    EXPECT_EQ(out.result.status, row.status) << out.result.message;
+    EXPECT_EQ(out.sink.files.size(), row.status == ZipStatus::Ok ? 5u : 0u);
+  }
+}
+
 TEST(ZipArchive, NamesThatClashAreRefused) {
   for (const auto& second : {"a.txt", "A.TXT", "a.txt/b", "a.txt\\"}) {
     SCOPED_TRACE(second);

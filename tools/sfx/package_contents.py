@@ -3,11 +3,12 @@
 
     package_contents.py --kind full|upgrade|wrong-log --product CelvaraStudio.exe --output DIR
 
-full       the product, CVInstall_v3.9.txt and the product's files in the folders that the
-           installer creates (about 2.5 MB packed, like the vendor's package)
-upgrade    the product and CVUpgrade_v3.9.txt
-wrong-log  as full, but its log file is CVSetup_v3.9.txt, which no installer run looks for
+full       the product and its files in the folders that the installer creates (about 2.5 MB
+           packed, like the vendor's package)
+upgrade    the product alone
+wrong-log  as full; its package gets a log file that no installer run looks for
 
+The log file is not part of the tree: make_package.py writes it as the archive's last entry.
 DIR is emptied first. The data files are generated, the same bytes on every machine.
 """
 
@@ -26,11 +27,6 @@ EPHEMERIS_FILES = {"Ephem/Planets1900.eph": 865_000, "Ephem/Planets2000.eph": 86
 
 def generated(name, length):
     return hashlib.shake_256(name.encode()).digest(length)
-
-
-def log_text(kind):
-    return (f"CelvaraStudio {VERSION} {kind} package\r\n"
-            "This file tells the installer that the package was unpacked here.\r\n")
 
 
 def user_guide():
@@ -53,10 +49,7 @@ def files_of(kind, product):
     with open(product, "rb") as f:
         files = {"CelvaraStudio.exe": f.read()}
     if kind == "upgrade":
-        files[f"CVUpgrade_{VERSION}.txt"] = log_text("upgrade").encode()
         return files
-    log = f"CVInstall_{VERSION}.txt" if kind == "full" else f"CVSetup_{VERSION}.txt"
-    files[log] = log_text("installation").encode()
     files["CelvaraStudioUserGuide.htm"] = user_guide().encode()
     files["CelvaraStudioUserGuide_files/guide.css"] = b"body { font-family: sans-serif; }\r\n"
     files["Charts/Single/Natal.chr"] = chart("Natal", 400)

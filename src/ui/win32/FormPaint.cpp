@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "resources/resource.h"
 #include "ui/win32/FormParts.h"
 
 namespace cvi::win32 {
@@ -159,10 +160,15 @@ void Win32FormView::DrawButton(FormWindow& window, const DRAWITEMSTRUCT& item) {
   }
 }
 
-// The picture fills its control: unscaled at 96 dpi, smoothly scaled at any other.
+// The picture fills its control: unscaled at 96 dpi, smoothly scaled at any other. It is decoded
+// when it is first painted, once the window has appeared.
 void Win32FormView::DrawPictureIn(HDC dc, const RECT& rect) {
   const int width = rect.right - rect.left;
   const int height = rect.bottom - rect.top;
+  if (!picture_) {
+    picture_.Reset(LoadImageA(instance_, MAKEINTRESOURCEA(IDB_PRODUCT), IMAGE_BITMAP, 0, 0,
+                              LR_CREATEDIBSECTION));
+  }
   BITMAP info{};
   if (!picture_ || !GetObjectA(picture_.Get(), sizeof(info), &info)) {
     FillRect(dc, &rect, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));

@@ -53,8 +53,6 @@ Win32FormView::Win32FormView(HINSTANCE instance, Win32Screen& screen)
   smallIcon_ = static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(IDI_CVINSTALL), IMAGE_ICON,
                                              GetSystemMetrics(SM_CXSMICON),
                                              GetSystemMetrics(SM_CYSMICON), LR_SHARED));
-  picture_.Reset(
-      LoadImageA(instance, MAKEINTRESOURCEA(IDB_PRODUCT), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
 
   WNDCLASSEXA wc{};
   wc.cbSize = sizeof(wc);
@@ -120,9 +118,8 @@ void Win32FormView::Create(const FormDesign& design, const std::vector<ControlSt
     windows_[index].reset();
     return;
   }
+  // The icons come from the window class.
   raw->hwnd = hwnd;
-  SendMessageA(hwnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_));
-  SendMessageA(hwnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
 
   raw->controls.resize(design.count);
   for (std::size_t i = 0; i < design.count; ++i) {
@@ -137,14 +134,39 @@ void Win32FormView::Create(const FormDesign& design, const std::vector<ControlSt
         CreateControl(*raw, raw->controls[i], controls[i]);
     }
   }
-  // The table lists the controls front to back; putting each one at the bottom in that order
-  // leaves the first row on top.
-  for (ControlWindow& control : raw->controls) {
-    if (control.hwnd) {
-      SetWindowPos(control.hwnd, HWND_BOTTOM, 0, 0, 0, 0,
-                   SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOREDRAW);
+  // The table lists the controls front to back. A new child window goes below its siblings, so
+  // creating them in table order already stacks them so; where a system stacked them otherwise,
+  // putting each one at the bottom in table order leaves the first row on top.
+  if (!StackedInTableOrder(*raw)) {
+    for (ControlWindow& control : raw->controls) {
+      if (control.hwnd) {
+        SetWindowPos(control.hwnd, HWND_BOTTOM, 0, 0, 0, 0,
+                     SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOREDRAW);
+      }
     }
   }
+}
+
+// Whether the children of the window and of each container lie front to back in table order.
+bool Win32FormView::StackedInTableOrder(FormWindow& window) {
+  std::vector<HWND> parents{window.hwnd};
+  for (const ControlWindow& control : window.controls) {
+    if (control.design->kind == ControlKind::Frame && control.hwnd)
+      parents.push_back(control.hwnd);
+  }
+  for (HWND parent : parents) {
+    HWND next = GetWindow(parent, GW_CHILD);
+    for (const ControlWindow& control : window.controls) {
+      if (!control.hwnd || GetParent(control.hwnd) != parent)
+        continue;
+      if (control.hwnd != next)
+        return false;
+      next = GetWindow(next, GW_HWNDNEXT);
+    }
+    if (next)
+      return false;
+  }
+  return true;
 }
 
 void Win32FormView::CreateControl(FormWindow& window,
@@ -157,7 +179,8 @@ void Win32FormView::CreateControl(FormWindow& window,
       parent = container->hwnd;
   }
   DWORD style = WS_CHILD | WS_CLIPSIBLINGS;
-  DWORD exStyle = 0;
+  // The window ignores its children's creation notices; not sending them saves a message each.
+  DWORD exStyle = WS_EX_NOPARENTNOTIFY;
   const char* className = "STATIC";
   switch (d.kind) {
     case ControlKind::Label:

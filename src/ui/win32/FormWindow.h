@@ -73,6 +73,7 @@ class Win32FormView : public FormView, public MessageFilter, public FormWindows 
   void ReportFailure() noexcept;
 
   void CreateControl(FormWindow& window, ControlWindow& control, const ControlState& state);
+  static bool StackedInTableOrder(FormWindow& window);
   LRESULT ColourStatic(FormWindow& window, HDC dc, HWND child);
   void DrawButton(FormWindow& window, const DRAWITEMSTRUCT& item);
   void DrawPictureIn(HDC dc, const RECT& rect);
