@@ -119,16 +119,22 @@ class Refusals(unittest.TestCase):
 
 
 class BuildSettings(unittest.TestCase):
-    """A hand build checks the download address too: it becomes a literal in the program."""
+    """A hand build checks the download and support addresses too: they become literals in the
+    program."""
 
     def test_configure_refuses_an_address_that_is_not_one(self):
-        for url in ('http://example.com/a"b/', "http://example.com/packages", "ftp://example.com/"):
-            with self.subTest(url), tempfile.TemporaryDirectory() as build:
+        rows = [("CVINSTALL_DOWNLOAD_BASE_URL", 'http://example.com/a"b/', "must be an http"),
+                ("CVINSTALL_DOWNLOAD_BASE_URL", "http://example.com/packages", "must be an http"),
+                ("CVINSTALL_DOWNLOAD_BASE_URL", "ftp://example.com/", "must be an http"),
+                ("CVINSTALL_SUPPORT_EMAIL", 'help@example.com" + x + "', "must be a plain e-mail"),
+                ("CVINSTALL_SUPPORT_EMAIL", "nobody", "must be a plain e-mail")]
+        for setting, value, message in rows:
+            with self.subTest(value), tempfile.TemporaryDirectory() as build:
                 result = subprocess.run(["cmake", "-S", REPO, "-B", build, "-DCVINSTALL_TESTS=OFF",
-                                         f"-DCVINSTALL_DOWNLOAD_BASE_URL={url}"],
+                                         f"-D{setting}={value}"],
                                         capture_output=True, text=True, stdin=subprocess.DEVNULL)
                 self.assertNotEqual(result.returncode, 0)
-                self.assertIn("CVINSTALL_DOWNLOAD_BASE_URL must be an http", result.stderr)
+                self.assertIn(f"{setting} {message}", result.stderr)
 
 
 class SignedRelease(unittest.TestCase):

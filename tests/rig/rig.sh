@@ -28,7 +28,10 @@ die() {
 # 32-bit Wine only when this machine really executes i386 code; some kernels have the 32-bit
 # emulation switched off although the i386 packages are installed.
 detect_arch() {
-  if [[ -x $WINE_DIR/wine ]] && "$WINE_DIR/wine" --version >/dev/null 2>&1; then
+  # CVI_RIG_ARCH=win64 tries the x86-64 path on a machine that could run 32-bit code too.
+  if [[ ${CVI_RIG_ARCH:-} == win64 && -x $WINE_DIR/wine64 ]]; then
+    echo win64
+  elif [[ -x $WINE_DIR/wine ]] && "$WINE_DIR/wine" --version >/dev/null 2>&1; then
     echo win32
   elif [[ -x $WINE_DIR/wine64 ]]; then
     echo win64
