@@ -47,6 +47,10 @@ TEST_F(InstallWindowTest, ControlsAreAtTheirDesignPlaces) {
     const ControlDesign& row = design.controls[i];
     SCOPED_TRACE(NameOf(row.name));
     HWND control = run_[row.name];
+    if (!row.visible) {
+      EXPECT_EQ(nullptr, control) << "a hidden control is made when it is first shown";
+      continue;
+    }
     ASSERT_NE(nullptr, control);
     int left = row.left, top = row.top;
     if (row.container != Ctl::None) {
@@ -59,7 +63,7 @@ TEST_F(InstallWindowTest, ControlsAreAtTheirDesignPlaces) {
     EXPECT_NEAR(top / kTwipsPerPixel, rect.top, 1);
     EXPECT_NEAR(row.width / kTwipsPerPixel, rect.right - rect.left, 1);
     EXPECT_NEAR(row.height / kTwipsPerPixel, rect.bottom - rect.top, 1);
-    EXPECT_EQ(row.visible, Visible(control));
+    EXPECT_TRUE(Visible(control));
   }
 }
 

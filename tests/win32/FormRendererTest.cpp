@@ -138,13 +138,27 @@ TEST_F(FormRendererTest, TitleIsDrawnOverTheWhiteStrip) {
 }
 
 // Every window's controls lie front to back in the order of its design table, in the window and
-// in the frame: what overlaps is drawn as designed.
+// in the frame: what overlaps is drawn as designed. A control hidden at the first showing is made
+// when it is first shown, and takes its place then; a hidden frame brings what it holds.
 TEST_F(FormRendererTest, ControlsAreStackedInTableOrder) {
+  forms_.Hide(Form::frmInstall);
+  forms_.Unload(Form::frmInstall);
+  forms_.SetVisible(Form::frmInstall, Ctl::frameShortcuts, false);
   for (Form form : {Form::frmInstall, Form::frmLaunch, Form::frmLaunchFull}) {
     SCOPED_TRACE(NameOf(form));
-    forms_.Load(form);
+    forms_.Show(form);
     HWND window = view_.WindowOf(form);
     const FormDesign& design = DesignOf(form);
+    for (std::size_t i = 0; i < design.count; ++i) {
+      const ControlDesign& d = design.controls[i];
+      const bool held = d.container != Ctl::None;
+      HWND parent = held ? GetDlgItem(window, static_cast<int>(d.container)) : window;
+      const bool made = parent && GetDlgItem(parent, static_cast<int>(d.name));
+      EXPECT_EQ(made, forms_.Visible(form, d.name) && (!held || forms_.Visible(form, d.container)))
+          << NameOf(d.name) << ": a control is made when first shown";
+    }
+    for (std::size_t i = design.count; i-- > 0;)
+      forms_.SetVisible(form, design.controls[i].name, true);
     std::vector<std::pair<HWND, Ctl>> parents{{window, Ctl::None}};
     for (std::size_t i = 0; i < design.count; ++i) {
       if (design.controls[i].kind == ControlKind::Frame)

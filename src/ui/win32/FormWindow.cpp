@@ -124,25 +124,62 @@ void Win32FormView::Create(const FormDesign& design, const std::vector<ControlSt
   raw->controls.resize(design.count);
   for (std::size_t i = 0; i < design.count; ++i) {
     raw->controls[i].design = &design.controls[i];
+    raw->controls[i].state = controls[i];
     raw->controls[i].lastCaptionTick = GetTickCount() - 10 * kCaptionInterval;
   }
+}
+
+// Each control costs the system a window, and the user waits for them all before the window
+// appears; a control that is hidden at the first showing may never be needed.
+void Win32FormView::MakeControls(FormWindow& window) {
   // Containers first, so that what they hold can be made their children.
   for (int pass = 0; pass < 2; ++pass) {
-    for (std::size_t i = 0; i < design.count; ++i) {
-      const bool contained = design.controls[i].container != Ctl::None;
+    for (ControlWindow& control : window.controls) {
+      const bool contained = control.design->container != Ctl::None;
       if (contained == (pass == 1))
-        CreateControl(*raw, raw->controls[i], controls[i]);
+        MakeControl(window, control);
     }
   }
   // The table lists the controls front to back. A new child window goes below its siblings, so
   // creating them in table order already stacks them so; where a system stacked them otherwise,
   // putting each one at the bottom in table order leaves the first row on top.
-  if (!StackedInTableOrder(*raw)) {
-    for (ControlWindow& control : raw->controls) {
+  if (!StackedInTableOrder(window)) {
+    for (ControlWindow& control : window.controls) {
       if (control.hwnd) {
         SetWindowPos(control.hwnd, HWND_BOTTOM, 0, 0, 0, 0,
                      SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE | SWP_NOREDRAW);
       }
+    }
+  }
+  window.controlsMade = true;
+}
+
+// Makes a visible control whose container is there; one made after the others goes to its place
+// in the stacking order, and a frame brings what it holds with it.
+void Win32FormView::MakeControl(FormWindow& window, ControlWindow& control) {
+  if (control.hwnd || !control.state.visible)
+    return;
+  const Ctl container = control.design->container;
+  if (container != Ctl::None) {
+    const ControlWindow* frame = FindControl(window, container);
+    if (!frame || !frame->hwnd)
+      return;
+  }
+  CreateControl(window, control);
+  if (!control.hwnd || !window.controlsMade)
+    return;
+  HWND above = HWND_TOP;
+  for (ControlWindow& other : window.controls) {
+    if (&other == &control)
+      break;
+    if (other.hwnd && other.design->container == container)
+      above = other.hwnd;
+  }
+  SetWindowPos(control.hwnd, above, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  if (control.design->kind == ControlKind::Frame) {
+    for (ControlWindow& held : window.controls) {
+      if (held.design->container == control.design->name)
+        MakeControl(window, held);
     }
   }
 }
@@ -169,10 +206,9 @@ bool Win32FormView::StackedInTableOrder(FormWindow& window) {
   return true;
 }
 
-void Win32FormView::CreateControl(FormWindow& window,
-                                  ControlWindow& control,
-                                  const ControlState& state) {
+void Win32FormView::CreateControl(FormWindow& window, ControlWindow& control) {
   const ControlDesign& d = *control.design;
+  const ControlState& state = control.state;
   HWND parent = window.hwnd;
   if (d.container != Ctl::None) {
     if (ControlWindow* container = FindControl(window, d.container))
@@ -253,6 +289,8 @@ void Win32FormView::Show(Form form, bool visible) {
     ShowWindow(window->hwnd, SW_HIDE);
     return;
   }
+  if (!window->controlsMade)
+    MakeControls(*window);
   ShowWindow(window->hwnd, SW_SHOW);
   SetForegroundWindow(window->hwnd);
   if (forms_)
@@ -265,8 +303,17 @@ void Win32FormView::Update(Form form, Ctl ctl, Property property, const ControlS
   if (!window)
     return;
   ControlWindow* control = FindControl(*window, ctl);
-  if (!control || !control->hwnd)
+  if (!control)
     return;
+  control->state = state;
+  if (!control->hwnd) {
+    if (property != Property::Visible || !state.visible || !window->controlsMade)
+      return;
+    MakeControl(*window, *control);
+    if (control->hwnd)
+      RepaintLabelsAbove(*window, *control);
+    return;
+  }
   const ControlDesign& d = *control->design;
   HWND hwnd = control->hwnd;
   switch (property) {

@@ -47,7 +47,9 @@ class Win32FormView : public FormView, public MessageFilter, public FormWindows 
  private:
   struct ControlWindow {
     const ControlDesign* design = nullptr;
+    // Made when the control is first to be seen; until then only its state is kept.
     HWND hwnd = nullptr;
+    ControlState state;
     // Caption changes of a label that come faster than the screen can show are held here and
     // applied at most every few milliseconds; the last one always lands.
     std::string pendingCaption;
@@ -62,6 +64,8 @@ class Win32FormView : public FormView, public MessageFilter, public FormWindows 
     HWND lastFocus = nullptr;
     bool captionTimer = false;
     bool blocksSessionEnd = false;
+    // The controls are made at the first showing, each one only once it is visible.
+    bool controlsMade = false;
     std::vector<ControlWindow> controls;
   };
 
@@ -72,7 +76,9 @@ class Win32FormView : public FormView, public MessageFilter, public FormWindows 
   // From inside a catch block: hands the error being handled to the model.
   void ReportFailure() noexcept;
 
-  void CreateControl(FormWindow& window, ControlWindow& control, const ControlState& state);
+  void MakeControls(FormWindow& window);
+  void MakeControl(FormWindow& window, ControlWindow& control);
+  void CreateControl(FormWindow& window, ControlWindow& control);
   static bool StackedInTableOrder(FormWindow& window);
   LRESULT ColourStatic(FormWindow& window, HDC dc, HWND child);
   void DrawButton(FormWindow& window, const DRAWITEMSTRUCT& item);
