@@ -35,9 +35,7 @@ DWORD LabelAlignment(const ControlDesign& design) {
   return design.wordWrap ? SS_LEFT : SS_LEFTNOWORDWRAP;
 }
 
-int ScreenDpi(int index) {
-  WindowDC screen(nullptr);
-  const int dpi = screen.Get() ? GetDeviceCaps(screen.Get(), index) : 0;
+int DpiOr96(int dpi) {
   return dpi > 0 ? dpi : 96;
 }
 
@@ -45,8 +43,10 @@ int ScreenDpi(int index) {
 
 Win32FormView::Win32FormView(HINSTANCE instance, Win32Screen& screen)
     : instance_(instance), screen_(screen) {
-  dpiX_ = ScreenDpi(LOGPIXELSX);
-  dpiY_ = ScreenDpi(LOGPIXELSY);
+  if (WindowDC screen(nullptr); screen.Get()) {
+    dpiX_ = DpiOr96(GetDeviceCaps(screen.Get(), LOGPIXELSX));
+    dpiY_ = DpiOr96(GetDeviceCaps(screen.Get(), LOGPIXELSY));
+  }
   bigIcon_ = static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(IDI_CVINSTALL), IMAGE_ICON,
                                            GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON),
                                            LR_SHARED));
@@ -186,15 +186,17 @@ void Win32FormView::MakeControl(FormWindow& window, ControlWindow& control) {
 
 // Whether the children of the window and of each container lie front to back in table order.
 bool Win32FormView::StackedInTableOrder(FormWindow& window) {
-  std::vector<HWND> parents{window.hwnd};
+  // Each question about a window is a trip to the system; the design already says which
+  // container holds which control.
+  std::vector<std::pair<HWND, Ctl>> parents{{window.hwnd, Ctl::None}};
   for (const ControlWindow& control : window.controls) {
     if (control.design->kind == ControlKind::Frame && control.hwnd)
-      parents.push_back(control.hwnd);
+      parents.emplace_back(control.hwnd, control.design->name);
   }
-  for (HWND parent : parents) {
+  for (const auto& [parent, container] : parents) {
     HWND next = GetWindow(parent, GW_CHILD);
     for (const ControlWindow& control : window.controls) {
-      if (!control.hwnd || GetParent(control.hwnd) != parent)
+      if (!control.hwnd || control.design->container != container)
         continue;
       if (control.hwnd != next)
         return false;
