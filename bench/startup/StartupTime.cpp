@@ -1,5 +1,6 @@
 // Measures the time from starting CVInstall.exe to its window being visible, several runs, against
-// the same time of a minimal program that shows one window, in turns.
+// the same time of a minimal program that shows one window and, when given, of the floor program
+// (StartupFloor.cpp), in turns.
 #include <windows.h>
 
 #include <algorithm>
@@ -56,28 +57,47 @@ double Median(std::vector<double> times) {
 
 int main(int argc, char** argv) {
   if (argc < 4) {
-    std::fprintf(stderr, "usage: StartupTime <CVInstall.exe> <runs> <StartupBaseline.exe>\n");
+    std::fprintf(stderr,
+                 "usage: StartupTime <CVInstall.exe> <runs> <StartupBaseline.exe> "
+                 "[StartupFloor.exe]\n");
     return 2;
   }
+  struct Program {
+    const char* name;
+    const char* path;
+    const char* title;
+    std::vector<double> times;
+  };
+  std::vector<Program> programs{{"CVInstall", argv[1], "CelvaraStudio Installation", {}},
+                                {"baseline", argv[3], "Startup Baseline", {}}};
+  if (argc > 4)
+    programs.push_back({"floor", argv[4], "Startup Floor", {}});
   const int runs = std::atoi(argv[2]);
-  std::vector<double> times, baseline;
   for (int i = 0; i < runs; ++i) {
-    // Taking turns, the first of each pair alternating, evens out warm-up and cache effects.
-    for (int turn = 0; turn < 2; ++turn) {
-      const bool installer = (turn == 0) == (i % 2 == 0);
-      const double t = installer ? OneRun(argv[1], "CelvaraStudio Installation")
-                                 : OneRun(argv[3], "Startup Baseline");
-      std::printf("run %d %s: %.1f ms\n", i + 1, installer ? "CVInstall" : "baseline", t * 1000);
+    // Taking turns, the first of each round rotating, evens out warm-up and cache effects.
+    for (std::size_t turn = 0; turn < programs.size(); ++turn) {
+      Program& program = programs[(turn + i) % programs.size()];
+      const double t = OneRun(program.path, program.title);
+      std::printf("run %d %s: %.1f ms\n", i + 1, program.name, t * 1000);
       if (t >= 0)
-        (installer ? times : baseline).push_back(t);
+        program.times.push_back(t);
     }
   }
-  if (times.empty() || baseline.empty())
-    return 1;
-  const double median = Median(times);
-  const double baselineMedian = Median(baseline);
-  std::printf("baseline median %.1f ms over %zu runs\n", baselineMedian * 1000, baseline.size());
-  std::printf("startup median %.1f ms over %zu runs\n", median * 1000, times.size());
+  for (const Program& program : programs) {
+    if (program.times.empty())
+      return 1;
+  }
+  const double median = Median(programs[0].times);
+  const double baselineMedian = Median(programs[1].times);
+  std::printf("baseline median %.1f ms over %zu runs\n", baselineMedian * 1000,
+              programs[1].times.size());
+  if (programs.size() > 2) {
+    const double floorMedian = Median(programs[2].times);
+    std::printf("floor median %.1f ms over %zu runs\n", floorMedian * 1000,
+                programs[2].times.size());
+    std::printf("floor ratio %.2f\n", floorMedian / baselineMedian);
+  }
+  std::printf("startup median %.1f ms over %zu runs\n", median * 1000, programs[0].times.size());
   std::printf("startup ratio %.2f\n", median / baselineMedian);
   return 0;
 }
