@@ -26,5 +26,6 @@ std::string DownloadFailureMessage(DownloadResult result, const std::string& url
 // The captions for the failures that the I/O message would not explain.
 std::string FileInUseMessage(const std::string& path);
 std::string NoRoomMessage(const std::string& folder, std::int64_t needed, std::int64_t free);
+std::string FolderMessage(const std::string& folder);
 
 }  // namespace cvi

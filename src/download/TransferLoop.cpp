@@ -117,7 +117,7 @@ class TransferJob : public InternetJob {
   std::string url_;
 };
 
-enum class LoopEnd { BodyComplete, Cancelled, ReadFailed, RunTimeFailure };
+enum class LoopEnd { BodyComplete, Cancelled, ReadFailed, RunTimeFailure, WriteFailed, TooLong };
 
 // The counter is read back from the label so that it goes on from exactly what the user has seen.
 // False when the caption is not a plain count or the sum no longer fits one.
@@ -175,6 +175,9 @@ LoopEnd CopyBody(Installer& in,
     if (item.tag != kBlock)
       continue;
     const std::uint32_t n = item.size;
+    // More than the package's length is never counted or written.
+    if (limits.bodyBytes >= 0 && *total + static_cast<std::int64_t>(n) > limits.bodyBytes)
+      return LoopEnd::TooLong;
     if (*total > kMaxCount - static_cast<std::int32_t>(n))
       return LoopEnd::RunTimeFailure;
     *total += static_cast<std::int32_t>(n);
@@ -189,7 +192,7 @@ LoopEnd CopyBody(Installer& in,
     if (in.state.CancelRequested)
       return LoopEnd::Cancelled;
     if (!file.Write(item.data, n))
-      return LoopEnd::RunTimeFailure;
+      return LoopEnd::WriteFailed;
   }
 }
 
@@ -220,6 +223,8 @@ class Transfer {
     const DownloadResult reply = AwaitReply();
     if (reply != DownloadResult::DownloadOk)
       return reply;
+    if (limits_.bodyBytes >= 0 && out_.announced >= 0 && out_.announced != limits_.bodyBytes)
+      return Fail(DownloadResult::DownloadIoError, IoProblem::WrongLength);
     if (!Prepare())
       return in_.state.CancelRequested ? Cancel() : Fail(DownloadResult::DownloadIoError);
 
@@ -234,6 +239,10 @@ class Transfer {
         return Fail(DownloadResult::DownloadReadError);
       case LoopEnd::RunTimeFailure:
         return Fail(DownloadResult::DownloadIoError);
+      case LoopEnd::WriteFailed:
+        return Fail(DownloadResult::DownloadIoError, IoProblem::FolderUnwritable);
+      case LoopEnd::TooLong:
+        return Fail(DownloadResult::DownloadIoError, IoProblem::WrongLength);
       case LoopEnd::BodyComplete:
         break;
     }
@@ -250,8 +259,10 @@ class Transfer {
       out_.body.reset();
       return Cancel();
     }
-    if (held != FileError::None)
+    if (held == FileError::InUse)
       return Fail(DownloadResult::DownloadIoError, held, partial_);
+    if (held != FileError::None)
+      return Fail(DownloadResult::DownloadIoError, IoProblem::FolderUnwritable);
     return DownloadResult::DownloadOk;
   }
 
@@ -315,6 +326,8 @@ class Transfer {
     if (created == FileError::InUse) {
       out_.problem = IoProblem::FileInUse;
       out_.inUsePath = partial_;
+    } else {
+      out_.problem = IoProblem::FolderUnwritable;
     }
     return false;
   }
@@ -325,6 +338,11 @@ class Transfer {
     Discard();
     in_.ui.SetCaption(Form::frmInstall, Ctl::lblBytesDownloaded, "0");
     return DownloadResult::DownloadCancelled;
+  }
+
+  DownloadResult Fail(DownloadResult code, IoProblem problem) {
+    out_.problem = problem;
+    return Fail(code);
   }
 
   DownloadResult Fail(DownloadResult code,

@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <vector>
 
+#include "core/PackageDigests.h"
+
 namespace cvi {
 namespace {
 
@@ -14,10 +16,23 @@ constexpr std::size_t kProductSuffixLength = 14;
 constexpr std::size_t kProductWordLength = 13;
 constexpr const char* kProductWordUpper = "CELVARASTUDIO";
 constexpr int kFixedDrive = 3;
-// The deepest folder made inside the product folder, and a short file name in it, must fit in the
-// 259 characters of a Windows path; a longer product folder would be left half made.
+constexpr std::size_t kLongestPath = 259;  // characters of a Windows path
+// The deepest folder made inside the product folder, and a short file name in it, must fit in a
+// Windows path; a longer product folder would be left half made.
+constexpr std::size_t kLongestForTree =
+    kLongestPath - (sizeof("\\CelvaraStudioUserGuide_files") - 1) - (sizeof("\\12345678.123") - 1);
+// The self-extractor writes each file under a temporary name beside it first, and refuses a path
+// that leaves less room than that name needs (GetTempFileNameA's 14 characters).
+constexpr std::size_t kSelfExtractorTempMargin = 14;
+constexpr std::size_t kDeepestInPackages = static_cast<std::size_t>(
+    kFullPackageDeepestPath > kUpgradePackageDeepestPath ? kFullPackageDeepestPath
+                                                         : kUpgradePackageDeepestPath);
+// Either package's deepest file, below the product folder, must fit as well: a folder that cannot
+// hold the product is refused before anything is downloaded.
+constexpr std::size_t kLongestForPackages =
+    kLongestPath - kSelfExtractorTempMargin - 1 - kDeepestInPackages;
 constexpr std::size_t kLongestInstallPath =
-    259 - (sizeof("\\CelvaraStudioUserGuide_files") - 1) - (sizeof("\\12345678.123") - 1);
+    kLongestForTree < kLongestForPackages ? kLongestForTree : kLongestForPackages;
 
 // Inside the product folder, in the order they are made: each one's parent comes before it.
 constexpr const char* kProductFolderTree[] = {
