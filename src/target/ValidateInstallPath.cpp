@@ -177,8 +177,15 @@ bool FreshInstall(Installer& in, const std::string& finalPath) {
 
 }  // namespace
 
-bool ValidateInstallPath(Installer& in, const std::string& path) {
+bool ValidateInstallPath(Installer& in, const std::string& path, bool alteredByCodePage) {
   InstallerState& s = in.state;
+  // A look-alike of the typed folder is never used in its place; the box keeps what was typed.
+  if (alteredByCodePage) {
+    return Reject(in,
+                  "Invalid installation Path: Windows cannot write some of its characters here "
+                  "and would make it " +
+                      path + " instead. Please type or choose a folder without them.");
+  }
   std::string working = path;
   in.ui.SetCaption(kF, Ctl::txtInstallPath, path);
   in.ui.SetVisible(kF, Ctl::lblPathError, false);
