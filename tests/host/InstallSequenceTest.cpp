@@ -144,9 +144,7 @@ TEST(InstallSequence, RefusedBeforeTheDownload) {
   const std::string altered =
       "Invalid installation Path: Windows cannot write some of its characters here and would make "
       "it C:\\Apps instead. Please type or choose a folder without them.";
-  const std::string inUse = "CelvaraStudio is in use: " + exe +
-                            "\r\rPlease close CelvaraStudio, then try again. Nothing has been "
-                            "downloaded or changed.";
+  const std::string inUse = expected::kProductInUse + exe + expected::kProductInUseEnd;
   for (const bool running : {false, true}) {
     SCOPED_TRACE(running ? "CelvaraStudio running" : "typed in another code page");
     SequenceRig r;

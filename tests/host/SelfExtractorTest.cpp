@@ -44,7 +44,7 @@ struct Row {
 };
 
 const std::string kCannotStart = expected::kUnzipCannotStart + kPackage + "\r\r";
-const std::string kEnded = "\r\rThe self-extracting EXE has ended (exit code 9).";
+const std::string kEnded = expected::kUnzipEnded + "9).";
 
 // Something the user or the dialog does to the folder field between the paste and the unzip.
 void FieldBecomes(Rig& r, std::string text) {
