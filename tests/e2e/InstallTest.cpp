@@ -228,21 +228,26 @@ TEST_F(Install, SessionEndOrKillDuringADownload) {
   EXPECT_FALSE(FileExists(Partial()));
 }
 
-// A reply that announces 3,000,000,000 bytes and keeps sending: CANCEL ends the run within three
-// seconds, the notice's two included, although the network side is then still busy with the
-// rest of the body.
-TEST_F(Install, CancelDuringAnEndlessDownloadEndsTheRun) {
-  ULARGE_INTEGER free = {};
-  ASSERT_TRUE(GetDiskFreeSpaceExA("C:\\", &free, nullptr, nullptr));
-  if (free.QuadPart < 3000000000ull)
-    GTEST_SKIP() << "drive C: has no room for the announced body";
-  ASSERT_TRUE(StartExe(ToWindowsPath(CVI_E2E_HUGE_INSTALLER_EXE)));
-  ClickInstall(folder_);
-  ASSERT_TRUE(Downloading());
-  Click(Control(Ctl::cmdCancel));
-  EXPECT_TRUE(Ends(3000));
-  EXPECT_FALSE(FileExists(Package()));
-  EXPECT_FALSE(FileExists(Partial()));
+// Replies that are not the package's length: one that announces 3,000,000,000 bytes is refused
+// before anything is written, one with no length that runs on is stopped at the package's size;
+// either way with the verification message and nothing left. The network side may still be busy
+// with the rest (under Wine, closing a request first reads what it announced), yet CANCEL ends the
+// run within three seconds.
+TEST_F(Install, RepliesOfAnotherLengthStopAtOnce) {
+  const std::size_t size =
+      ReadWholeFile(ToWindowsPath(CVI_E2E_PACKAGES_DIR) + "\\CelvaraStudio_v3.9.exe").size();
+  for (const char* exe : {CVI_E2E_HUGE_INSTALLER_EXE, CVI_E2E_ENDLESS_INSTALLER_EXE}) {
+    SCOPED_TRACE(exe);
+    ASSERT_TRUE(StartExe(ToWindowsPath(exe)));
+    ClickInstall(folder_);
+    ASSERT_TRUE(WaitUntil([&] { return Visible(Control(Ctl::lblDownLoadError)); }, 30000));
+    EXPECT_EQ(Text(Ctl::lblDownLoadError).rfind("Download verification error.", 0), 0u)
+        << Text(Ctl::lblDownLoadError);
+    EXPECT_LE(std::stoull(Text(Ctl::lblBytesDownloaded)), size);
+    EXPECT_FALSE(FileExists(Package()) || FileExists(Partial()));
+    Click(Control(Ctl::cmdCancel));
+    EXPECT_TRUE(Ends(3000));
+  }
 }
 
 TEST_F(Install, CancelDuringExtractionLetsItFinish) {
@@ -375,16 +380,17 @@ TEST_F(Install, SelfExtractorKilledDuringItsUnzip) {
   SetEnvironmentVariableA("CVI_SFX_MISBEHAVE", "slow-unzip:30000");
   ASSERT_TRUE(Start());
   ClickInstall(folder_);
-  DWORD stub = 0;
+  // The dialog is found while it still answers; once its unzip has begun it answers nothing.
+  HWND dialog = nullptr;
   ASSERT_TRUE(WaitUntil(
       [&] {
-        for (HWND dialog : ExtractorWindows()) {
-          if (HWND unzip = FindChildById(dialog, 105); unzip && !Enabled(unzip))
-            GetWindowThreadProcessId(dialog, &stub);
-        }
-        return stub != 0;
+        const std::vector<HWND> found = ExtractorWindows();
+        return (dialog = found.empty() ? nullptr : found[0]) != nullptr;
       },
       30000));
+  ASSERT_TRUE(WaitUntil([&] { return !Enabled(FindChildById(dialog, 105)); }, 10000));
+  DWORD stub = 0;
+  GetWindowThreadProcessId(dialog, &stub);
   win32::KernelHandle process(OpenProcess(PROCESS_TERMINATE, FALSE, stub));
   ASSERT_TRUE(TerminateProcess(process.Get(), 3));
   HWND box = WaitForMessageBox(kMessageTitle, process_.Id(), 5000);
@@ -418,20 +424,6 @@ TEST_F(Install, ReinstallWhileCelvaraStudioRuns) {
   AnswerReinstall();
   ASSERT_NE(WaitForCompletion(), nullptr);
   EXPECT_TRUE(Installed());
-}
-
-// A reply with no length that runs on past the package stops at the package's size with the
-// verification message, and nothing of it is left.
-TEST_F(Install, EndlessReplyStopsAtThePackagesSize) {
-  const std::size_t size =
-      ReadWholeFile(ToWindowsPath(CVI_E2E_PACKAGES_DIR) + "\\CelvaraStudio_v3.9.exe").size();
-  ASSERT_TRUE(StartExe(ToWindowsPath(CVI_E2E_ENDLESS_INSTALLER_EXE)));
-  ClickInstall(folder_);
-  ASSERT_TRUE(WaitUntil([&] { return Visible(Control(Ctl::lblDownLoadError)); }, 30000));
-  EXPECT_EQ(Text(Ctl::lblDownLoadError).rfind("Download verification error.", 0), 0u)
-      << Text(Ctl::lblDownLoadError);
-  EXPECT_LE(std::stoull(Text(Ctl::lblBytesDownloaded)), size);
-  EXPECT_FALSE(FileExists(Package()) || FileExists(Partial()));
 }
 
 // Typed folders refused before anything is downloaded: one whose product folder has no room for

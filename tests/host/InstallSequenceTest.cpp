@@ -137,39 +137,6 @@ TEST(InstallSequence, UpgradeOfAFolderWithAnotherName) {
   EXPECT_TRUE(r.Logged("show frmLaunch"));
 }
 
-// Refused before anything is downloaded: a typed folder with characters that the code page lacks,
-// said as the system would write it, and a re-install over a CelvaraStudio that is running.
-TEST(InstallSequence, RefusedBeforeTheDownload) {
-  const std::string exe = kFolder + "\\CelvaraStudio.exe";
-  const std::string altered =
-      "Invalid installation Path: Windows cannot write some of its characters here and would make "
-      "it C:\\Apps instead. Please type or choose a folder without them.";
-  const std::string inUse = expected::kProductInUse + exe + expected::kProductInUseEnd;
-  for (const bool running : {false, true}) {
-    SCOPED_TRACE(running ? "CelvaraStudio running" : "typed in another code page");
-    SequenceRig r;
-    if (running) {
-      r.files.AddFolder(kFolder);
-      r.files.AddFile(exe);
-      r.files.busy[FakeFileSystem::Key(exe)] = 1000;
-      r.boxes.answers = {mb::kAnswerNo, mb::kAnswerOk};
-    } else {
-      r.ui.UserEdited(kF, Ctl::txtInstallPath, "C:\\Apps", false);
-    }
-    r.At(50, Ctl::cmdInstall);
-    std::string pathError;
-    r.events.At(1000, [&] {
-      if (r.ui.Visible(kF, Ctl::lblPathError))
-        pathError = r.Caption(Ctl::lblPathError);
-      r.ui.UserClick(kF, Ctl::cmdCancel);
-    });
-    r.Run();
-    EXPECT_EQ(r.internet.jobs, 0);
-    EXPECT_EQ(r.boxes.shown.empty() ? "" : r.boxes.shown.back().text, running ? inUse : "");
-    EXPECT_EQ(pathError, running ? "" : altered);
-  }
-}
-
 TEST(InstallSequence, OnlyExactlyTrueCompletes) {
   const std::pair<std::int16_t, const char*> rows[] = {
       {-1, "COMPLETE"}, {0, "FAILED"}, {1, "FAILED"}, {-2, "FAILED"}, {255, "FAILED"}};
