@@ -428,23 +428,20 @@ class ScriptedEvents : public EventPump {
   std::vector<Step> script;
 };
 
-class FakeRunningProcess : public RunningProcess {
- public:
-  FakeRunningProcess(std::uint32_t id, const bool& ended) : id_(id), ended_(ended) {}
-  std::uint32_t Id() override { return id_; }
+// The launched program as its watcher sees it: it has ended once `ended` is set, with exit code 9.
+struct FakeRunningProcess : RunningProcess {
+  static constexpr std::uint32_t kId = 4242;
+  explicit FakeRunningProcess(const bool& ended) : ended(ended) {}
+  std::uint32_t Id() override { return kId; }
   bool Ended(std::uint32_t* exitCode) override {
     *exitCode = 9;
-    return ended_;
+    return ended;
   }
-
- private:
-  std::uint32_t id_;
-  const bool& ended_;
+  const bool& ended;
 };
 
 class FakeProcesses : public Processes {
  public:
-  static constexpr std::uint32_t kPackageId = 4242;
   std::unique_ptr<RunningProcess> Launch(const std::string& program,
                                          const std::string& commandLine,
                                          int style,
@@ -452,9 +449,9 @@ class FakeProcesses : public Processes {
                                          StartError* error = nullptr) override {
     if (!Start(program, commandLine, style, error))
       return nullptr;
-    return std::make_unique<FakeRunningProcess>(kPackageId, ended);
+    return std::make_unique<FakeRunningProcess>(ended);
   }
-  bool ended = false;  // the launched program has ended (exit code 9)
+  bool ended = false;  // the launched program has ended
   bool Start(const std::string& program,
              const std::string& commandLine,
              int style,
@@ -874,7 +871,7 @@ struct FakeSelfExtractor {
     };
   }
   void Open() {
-    dialog = r.windows.Open(dialogTitle, FakeProcesses::kPackageId);
+    dialog = r.windows.Open(dialogTitle, FakeRunningProcess::kId);
     if (controlsDelayMs > 0)
       r.events.At(r.events.now + controlsDelayMs, [this] { AddControls(); });
     else
@@ -898,7 +895,7 @@ struct FakeSelfExtractor {
     r.files.AddFile(folder + "\\" + logName);
     if (showsCompletion)
       r.events.At(r.events.now + finishDelayMs, [this] {
-        message = r.windows.Open("WinZip Self-Extractor", FakeProcesses::kPackageId);
+        message = r.windows.Open("WinZip Self-Extractor", FakeRunningProcess::kId);
         okButton = r.windows.AddControl(message,
                                         offersControls ? Kind::DefaultButton : Kind::Button, "OK");
       });
