@@ -21,7 +21,9 @@ constexpr std::uint32_t kUrlFlags = Internet::kFlagReload | Internet::kFlagExist
                                     Internet::kFlagNoCacheWrite | Internet::kFlagNoAutoRedirect;
 constexpr std::int32_t kMaxCount = std::numeric_limits<std::int32_t>::max();
 constexpr std::int32_t kInUsePauseMs = 100;
-// What a proxy answers when it wants a user name and password that the system could not give it.
+// What a proxy answers when it wants a user name and password. WinINet answers a proxy's NTLM or
+// Negotiate challenge itself with the user's logon (the request asks for no INTERNET_FLAG_NO_AUTH),
+// so a 407 that arrives here is one that Windows could not answer.
 constexpr int kProxySignInStatus = 407;
 
 // What the worker hands over, in order: any number of kRedirected, then kOpened (with the reply's
