@@ -221,8 +221,9 @@ start_vendor_server() {
     </dev/null >"$RIG_DIR/vendor_server.log" 2>&1 &
   local pid=$! i
   echo "$pid" >"$pidfile"
-  # It says "ready <port>" once it listens; a port taken by someone else's server ends it.
-  for ((i = 0; i < 100; i++)); do
+  # It says "ready <port>" once it listens, its certificates made (a second or so on a busy
+  # machine); a port taken by someone else's server ends it.
+  for ((i = 0; i < 300; i++)); do
     if grep -q '^ready' "$RIG_DIR/vendor_server.log" 2>/dev/null; then
       log "vendor server on 127.0.0.1:$VENDOR_PORT serving $root"
       return
