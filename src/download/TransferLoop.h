@@ -61,7 +61,7 @@ struct Downloaded {
   NetProblem netProblem = NetProblem::Unknown;
   std::string contentType;
   std::string head;
-  static constexpr std::size_t kHeadBytes = 16;
+  static constexpr std::size_t kHeadBytes = 64;
 };
 
 // The temporary name a download is written under, beside the file it becomes: a file of the real
