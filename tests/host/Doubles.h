@@ -501,7 +501,7 @@ class FakeInternet : public Internet {
     served = 0;
     return 2;
   }
-  NetProblem OpenFailure() override { return openFailure; }
+  NetProblem OpenFailure() override { return NetProblem::Unknown; }
   std::string ContentType(Handle) override { return contentType; }
   int StatusCode(Handle) override {
     Called();
@@ -568,7 +568,6 @@ class FakeInternet : public Internet {
   bool fillData = true;
   bool sessionOpens = true;
   bool urlOpens = true;
-  NetProblem openFailure = NetProblem::Unknown;  // why the address does not open
   std::string contentType = "application/octet-stream";
   bool jobStarts = true;                         // false: no thread can be started
   std::size_t readAhead = 0;                     // items the job may make before it waits
