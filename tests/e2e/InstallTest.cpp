@@ -143,6 +143,18 @@ TEST_F(Install, FullInstallationThenFinish) {
   ExpectProductStarted();
 }
 
+// The vendor's site over https, its certificate from an authority that the machine trusts.
+TEST_F(Install, FullInstallationOverHttps) {
+  ASSERT_TRUE(TrustTestAuthority());
+  ASSERT_TRUE(StartExe(ToWindowsPath(CVI_E2E_HTTPS_INSTALLER_EXE)));
+  ClickInstall(folder_);
+  HWND done = WaitForCompletion();
+  ASSERT_NE(done, nullptr);
+  EXPECT_TRUE(Installed());
+  Close(done);
+  ASSERT_TRUE(Ends());
+}
+
 TEST_F(Install, UpgradeFromTheMachineVariableExitThenLaunch) {
   ASSERT_TRUE(CreateFolders(product_));
   ASSERT_TRUE(WriteWholeFile(product_ + "\\CelvaraStudio.exe", "MZ"));

@@ -215,12 +215,15 @@ start_vendor_server() {
   [[ -f $root/CelvaraStudio_v3.9.exe ]] ||
     log "warning: no packages in $root yet (cmake --build --preset $preset --target packages)"
   mkdir -p "$root"
-  setsid python3 -u "$script" --port "$VENDOR_PORT" --root "$root" \
+  # Beside it: https on the next two ports, proxies on the two after, and plain http on 127.0.0.2.
+  setsid python3 -u "$script" --port "$VENDOR_PORT" --root "$root" --tls-port $((VENDOR_PORT + 1)) \
+    --proxy-port $((VENDOR_PORT + 3)) --also-on 127.0.0.2 \
     </dev/null >"$RIG_DIR/vendor_server.log" 2>&1 &
   local pid=$! i
   echo "$pid" >"$pidfile"
-  # It says "ready <port>" once it listens; a port taken by someone else's server ends it.
-  for ((i = 0; i < 100; i++)); do
+  # It says "ready <port>" once it listens, its certificates made (a second or so on a busy
+  # machine); a port taken by someone else's server ends it.
+  for ((i = 0; i < 300; i++)); do
     if grep -q '^ready' "$RIG_DIR/vendor_server.log" 2>/dev/null; then
       log "vendor server on 127.0.0.1:$VENDOR_PORT serving $root"
       return
