@@ -335,6 +335,27 @@ RECT RectInWindow(HWND control) {
   return rect;
 }
 
+std::string PartsOffScreen(HWND window) {
+  std::string off;
+  RECT rect = {}, inside = {};
+  GetWindowRect(window, &rect);
+  MONITORINFO monitor = {};
+  monitor.cbSize = sizeof(monitor);
+  GetMonitorInfoA(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor);
+  if (!IntersectRect(&inside, &rect, &monitor.rcWork) || !EqualRect(&inside, &rect))
+    off += "the window ";
+  for (HWND child : Descendants(window)) {
+    if (!Visible(child))
+      continue;
+    RECT parent = {};
+    GetClientRect(GetParent(child), &parent);
+    rect = RectInParent(child);
+    if (!IntersectRect(&inside, &rect, &parent) || !EqualRect(&inside, &rect))
+      off += std::string(NameOf(static_cast<Ctl>(GetDlgCtrlID(child)))) + " ";
+  }
+  return off;
+}
+
 RECT RectInParent(HWND control) {
   RECT rect = {};
   GetWindowRect(control, &rect);
@@ -366,6 +387,21 @@ HWND FocusedControl(HWND window) {
 
 void Click(HWND button) {
   PostMessageA(button, BM_CLICK, 0, 0);
+}
+
+bool ClickWithMouse(HWND control) {
+  RECT rect = {};
+  GetWindowRect(control, &rect);
+  const POINT middle = {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+  SetForegroundWindow(GetAncestor(control, GA_ROOT));
+  if (!MonitorFromPoint(middle, MONITOR_DEFAULTTONULL) || WindowFromPoint(middle) != control)
+    return false;
+  SetCursorPos(middle.x, middle.y);
+  INPUT inputs[2] = {};
+  inputs[0].type = inputs[1].type = INPUT_MOUSE;
+  inputs[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+  inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+  return SendInput(2, inputs, sizeof(INPUT)) == 2;
 }
 void Close(HWND window) {
   PostMessageA(window, WM_CLOSE, 0, 0);
