@@ -388,21 +388,6 @@ HWND FocusedControl(HWND window) {
 void Click(HWND button) {
   PostMessageA(button, BM_CLICK, 0, 0);
 }
-
-bool ClickWithMouse(HWND control) {
-  RECT rect = {};
-  GetWindowRect(control, &rect);
-  const POINT middle = {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
-  SetForegroundWindow(GetAncestor(control, GA_ROOT));
-  if (!MonitorFromPoint(middle, MONITOR_DEFAULTTONULL) || WindowFromPoint(middle) != control)
-    return false;
-  SetCursorPos(middle.x, middle.y);
-  INPUT inputs[2] = {};
-  inputs[0].type = inputs[1].type = INPUT_MOUSE;
-  inputs[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-  inputs[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
-  return SendInput(2, inputs, sizeof(INPUT)) == 2;
-}
 void Close(HWND window) {
   PostMessageA(window, WM_CLOSE, 0, 0);
 }

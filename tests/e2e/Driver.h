@@ -138,9 +138,6 @@ HWND FocusedControl(HWND window);
 
 // Clicks a button without waiting for its handler, which may open a modal box.
 void Click(HWND button);
-// Clicks the middle of a control with the mouse, as a user would; false, and no click, when that
-// point is off the screen or another window covers it.
-bool ClickWithMouse(HWND control);
 // Asks the window to close, as its close button does.
 void Close(HWND window);
 // Keys go to the foreground window, which these make `window` first.

@@ -265,8 +265,6 @@ TEST(FormScaleTest, CaptionsThatFitAt96DpiFitAtEveryScale) {
       {Ctl::lblInfo,
        "Since CelvaraStudio is already installed at the path below, this will be "
        "an Upgrade to the new version."},
-      {Ctl::lblSize, "(Download size is approximatly 2500000 -- 2.5mb)"},
-      {Ctl::cmdInstall, "UPGRADE"},
       {Ctl::lblVersion, "Installation Completed for version: v3.9"},
       {Ctl::lblVersion, "Upgrade Completed for version: v3.9"},
   };
