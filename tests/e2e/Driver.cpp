@@ -339,6 +339,27 @@ RECT RectInWindow(HWND control) {
   return rect;
 }
 
+std::string PartsOffScreen(HWND window) {
+  std::string off;
+  RECT rect = {}, inside = {};
+  GetWindowRect(window, &rect);
+  MONITORINFO monitor = {};
+  monitor.cbSize = sizeof(monitor);
+  GetMonitorInfoA(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor);
+  if (!IntersectRect(&inside, &rect, &monitor.rcWork) || !EqualRect(&inside, &rect))
+    off += "the window ";
+  for (HWND child : Descendants(window)) {
+    if (!Visible(child))
+      continue;
+    RECT parent = {};
+    GetClientRect(GetParent(child), &parent);
+    rect = RectInParent(child);
+    if (!IntersectRect(&inside, &rect, &parent) || !EqualRect(&inside, &rect))
+      off += std::string(NameOf(static_cast<Ctl>(GetDlgCtrlID(child)))) + " ";
+  }
+  return off;
+}
+
 RECT RectInParent(HWND control) {
   RECT rect = {};
   GetWindowRect(control, &rect);

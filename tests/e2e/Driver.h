@@ -125,6 +125,10 @@ RECT RectInWindow(HWND control);
 // The control's rectangle in the client coordinates of its direct parent.
 RECT RectInParent(HWND control);
 SIZE ClientSize(HWND window);
+// What of `window` cannot be seen: the window itself where it leaves the work area of its monitor,
+// and each visible control that leaves the client area of its window or frame. Empty when all of
+// it can be seen.
+std::string PartsOffScreen(HWND window);
 // BST_CHECKED, BST_UNCHECKED, ...
 LRESULT CheckState(HWND button);
 // The control that has the keyboard focus in the thread owning `window`; null when none.

@@ -57,6 +57,17 @@ cvi_e2e_tests(e2e_install_tests e2e-install ${CVI_E2E_INSTALL_SOURCES})
 target_include_directories(e2e_install_tests PRIVATE ${CVI_SLOW_DIR}/include)
 add_dependencies(e2e_install_tests CVInstallSlow CVInstallHuge CVInstallHttps)
 
+# A full installation and CANCEL during a download at 120, 144 and 192 dpi, each on a screen the
+# size of a common display's work area at that scaling (the rig's "-dpiN" groups).
+foreach(dpi 120 144 192)
+  add_test(NAME e2e_install_dpi${dpi}
+           COMMAND ${CMAKE_SOURCE_DIR}/tests/rig/wine-run e2e-install-dpi${dpi}
+                   $<TARGET_FILE:e2e_install_tests>
+                   --gtest_filter=Install.FullInstallationThenFinish:Install.CancelDuringADownload)
+  set_tests_properties(e2e_install_dpi${dpi} PROPERTIES RESOURCE_LOCK e2e-install-dpi${dpi}
+                                                        LABELS wine)
+endforeach()
+
 # The headless half of scripts/demo: a full installation and an upgrade with screenshots.
 add_executable(demo_driver ${CVI_E2E_DIR}/DemoDriver.cpp)
 target_link_libraries(demo_driver PRIVATE cvi_e2e_driver cvwarnings)
