@@ -4,7 +4,7 @@ set(CVI_SFX_DIR ${CMAKE_CURRENT_LIST_DIR})
 
 add_library(cvsfxzip STATIC ${CVI_SFX_DIR}/ZipArchive.cpp)
 target_include_directories(cvsfxzip PUBLIC ${CVI_SFX_DIR})
-target_link_libraries(cvsfxzip PUBLIC cvcodec PRIVATE cvwarnings)
+target_link_libraries(cvsfxzip PUBLIC cvcodec PRIVATE cvwarnings cvlean)
 
 if(WIN32)
   configure_file(${CVI_SFX_DIR}/SfxStub.manifest.in ${CMAKE_BINARY_DIR}/tools/sfx/SfxStub.manifest
@@ -18,10 +18,8 @@ if(WIN32)
   target_compile_definitions(sfx_stub PRIVATE WINVER=0x0601 _WIN32_WINNT=0x0601 NOMINMAX STRICT)
   set_target_properties(sfx_stub PROPERTIES OUTPUT_NAME SfxStub
     RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tools/sfx)
-  if(MINGW)
-    target_link_options(sfx_stub PRIVATE -static -static-libgcc -static-libstdc++ -s
-                                         -Wl,--gc-sections)
-  endif()
+  # Every package carries it: built as lean as CVInstall.exe (cmake/LeanProgram.cmake).
+  cvi_lean_program(sfx_stub)
 
   # Each package is rebuilt when the stub, its files or a script changes; with a certificate
   # given, what lands in packages/ is the signed package.
