@@ -14,7 +14,7 @@
 #                              a section per function and datum, which --gc-sections drops when
 #                              nothing refers to it.
 # Code that catches does not compile here: report a failure as a result instead. The printf family
-# brings MinGW's own formatter (about 16 KB); the programs format numbers with std::to_string.
+# brings MinGW's own formatter (about 28 KB); the programs format numbers with std::to_string.
 # Link-time optimisation is not used: GCC 12's stopped with an internal compiler error on
 # CVInstall.exe, and took only 7 % off the stub.
 add_library(cvlean INTERFACE)
