@@ -28,6 +28,63 @@ std::string VerificationMessage() {
          kSupportEmail + " and inform him of this 'Verification Error' message.";
 }
 
+// What a network that wants its users to sign in first sends in place of any address.
+constexpr const char* kWebPageSentence =
+    "A web page arrived instead of the installation file, perhaps the sign-in page of the network "
+    "you are on (as in hotels or airports); sign in with your web browser, then click 'Install' "
+    "again.";
+
+// The cause of a failed fetch in one plain sentence; "" when the network gave no reason to name.
+const char* NetProblemSentence(NetProblem problem) {
+  switch (problem) {
+    case NetProblem::CertUntrusted:
+      return "The server's security certificate is not trusted by this computer, so the "
+             "connection was refused.";
+    case NetProblem::CertWrongName:
+      return "The server's security certificate is made out to another address, so the "
+             "connection was refused.";
+    case NetProblem::CertDates:
+      return "The server's security certificate has expired or is not yet valid (is this "
+             "computer's date right?), so the connection was refused.";
+    case NetProblem::ProxySignIn:
+      return "The proxy server of your network asks for a user name and password, which Windows "
+             "could not give it; please ask your network administrator.";
+    case NetProblem::ProxyUnreachable:
+      return "The proxy server set in Windows' internet settings cannot be reached.";
+    case NetProblem::NameNotKnown:
+      return "The server's name is not known: this computer may not be connected to the "
+             "internet.";
+    case NetProblem::Refused:
+      return "The server refused the connection, or could not be reached.";
+    case NetProblem::NoAnswer:
+      return "The server did not answer in time.";
+    case NetProblem::Unknown:
+      break;
+  }
+  return "";
+}
+
+bool StartsWithNoCase(const std::string& text, std::size_t from, const char* prefix) {
+  for (; *prefix != '\0'; ++prefix, ++from) {
+    if (from >= text.size() ||
+        std::tolower(static_cast<unsigned char>(text[from])) != static_cast<unsigned char>(*prefix))
+      return false;
+  }
+  return true;
+}
+
+// A web page came instead of the package: announced as one, or starting like one.
+bool WebPageArrived(const Downloaded& got) {
+  const std::size_t start = got.head.find_first_not_of(" \t\r\n");
+  return StartsWithNoCase(got.contentType, 0, "text/html") ||
+         (start != std::string::npos && (StartsWithNoCase(got.head, start, "<!doctype html") ||
+                                         StartsWithNoCase(got.head, start, "<html")));
+}
+
+std::string WithCause(const std::string& caption, const std::string& cause) {
+  return cause.empty() ? caption : caption + kCR + cause;
+}
+
 // Compares the held file's digest with the pinned one, hex digits in either case.
 bool HasDigest(HeldFile& file, const std::string& pinnedHex) {
   std::uint8_t digest[HeldFile::kSha256Size];
@@ -59,6 +116,10 @@ std::string FailureCaption(DownloadResult result,
     const std::size_t slash = localPath.find_last_of('\\');
     return NoRoomMessage(localPath.substr(0, slash == std::string::npos ? 0 : slash), got.announced,
                          got.freeBytes);
+  }
+  if (result == DownloadResult::DownloadNotRetrieved) {
+    return WithCause(DownloadFailureMessage(result, url),
+                     WebPageArrived(got) ? kWebPageSentence : NetProblemSentence(got.netProblem));
   }
   return DownloadFailureMessage(result, url);
 }
@@ -96,7 +157,8 @@ bool DownloadPackage(Installer& in,
   if (!HasDigest(*got.body, pinnedSha256)) {
     got.body.reset();
     in.os.files.DeleteFile(partial);
-    ReportFailure(in, VerificationMessage());
+    ReportFailure(in,
+                  WithCause(VerificationMessage(), WebPageArrived(got) ? kWebPageSentence : ""));
     return false;
   }
   const FileError named = RetryWhileInUse(
@@ -149,18 +211,19 @@ std::string DownloadFailureMessage(DownloadResult result, const std::string& url
 }
 
 std::string FileInUseMessage(const std::string& path) {
-  return std::string("Download not possible: another program is using the installation file ") +
-         kCR + "      " + path + kCR +
-         "It may be the installation of an earlier attempt that is still open. Please close that "
-         "program and click 'Install' again; if it still fails, please contact " +
-         kSupportEmail + ".";
+  return WithCause(DownloadFailureMessage(DownloadResult::DownloadIoError, ""),
+                   std::string("Another program is using the installation file ") + kCR + "      " +
+                       path + kCR +
+                       "It may be the installation of an earlier attempt that is still open. "
+                       "Please close that program and click 'Install' again.");
 }
 
 std::string NoRoomMessage(const std::string& folder, std::int64_t needed, std::int64_t free) {
-  return "Not enough disk space for the download: the installation file needs " +
-         std::to_string(needed) + " bytes, but the drive of " + kCR + "      " + folder + kCR +
-         "has " + std::to_string(free) +
-         " bytes free. Please make room on that drive and click 'Install' again.";
+  return WithCause(DownloadFailureMessage(DownloadResult::DownloadIoError, ""),
+                   "Not enough disk space: the installation file needs " + std::to_string(needed) +
+                       " bytes, but the drive of " + kCR + "      " + folder + kCR + "has " +
+                       std::to_string(free) +
+                       " bytes free. Please make room on that drive and click 'Install' again.");
 }
 
 bool DownloadPackageFrom(Installer& in,

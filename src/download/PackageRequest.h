@@ -23,7 +23,7 @@ bool DownloadPackageFrom(Installer& in,
 // The caption that reports a failed transfer of `url`; "" for DownloadOk. A code outside the
 // known ones is reported as a cancel.
 std::string DownloadFailureMessage(DownloadResult result, const std::string& url);
-// The captions for the failures that the I/O message would not explain.
+// The I/O message, followed by the cause that it would not tell.
 std::string FileInUseMessage(const std::string& path);
 std::string NoRoomMessage(const std::string& folder, std::int64_t needed, std::int64_t free);
 

@@ -7,6 +7,7 @@
 // window nor hold the transfer for ever.
 #include "download/TransferLoop.h"
 
+#include <algorithm>
 #include <limits>
 #include <memory>
 #include <utility>
@@ -20,9 +21,14 @@ constexpr std::uint32_t kUrlFlags = Internet::kFlagReload | Internet::kFlagExist
                                     Internet::kFlagNoCacheWrite | Internet::kFlagNoAutoRedirect;
 constexpr std::int32_t kMaxCount = std::numeric_limits<std::int32_t>::max();
 constexpr std::int32_t kInUsePauseMs = 100;
+// What a proxy answers when it wants a user name and password. WinINet answers a proxy's NTLM or
+// Negotiate challenge itself with the user's logon (the request asks for no INTERNET_FLAG_NO_AUTH),
+// so a 407 that arrives here is one that Windows could not answer.
+constexpr int kProxySignInStatus = 407;
 
-// What the worker hands over, in order: any number of kRedirected, then kOpened and the body's
-// kBlock items, and last kEnded with how the job ended; or kEnded before any kOpened.
+// What the worker hands over, in order: any number of kRedirected, then kOpened (with the reply's
+// Content-Type) and the body's kBlock items, and last kEnded with how the job ended and, when
+// the address was not retrieved, one byte saying why; or kEnded before any kOpened.
 enum JobTag : int { kRedirected = 1, kOpened, kBlock, kEnded };
 enum class JobEnd : std::int64_t { NoSession, NotRetrieved, BodyComplete, ReadFailed, Abandoned };
 
@@ -60,8 +66,10 @@ class TransferJob : public InternetJob {
     const JobEnd end = Fetch(net, out, session, request);
     // Told before the handles close: closing a request whose body was not read to its end may
     // read the rest of it first.
-    if (end != JobEnd::Abandoned)
-      out.Put(kEnded, static_cast<std::int64_t>(end), nullptr, 0);
+    if (end != JobEnd::Abandoned) {
+      const char why = static_cast<char>(why_);
+      out.Put(kEnded, static_cast<std::int64_t>(end), &why, 1);
+    }
   }
 
  private:
@@ -74,8 +82,10 @@ class TransferJob : public InternetJob {
     request.Reset(net.OpenUrl(session.get(), url_, kUrlFlags));
     // A redirect loop runs into the limit like any chain that is too long.
     for (int redirects = 0;; ++redirects) {
-      if (!request)
+      if (!request) {
+        why_ = net.OpenFailure();
         return JobEnd::NotRetrieved;
+      }
       const std::string target = net.RedirectTarget(request.get());
       if (target.empty())
         break;
@@ -87,9 +97,15 @@ class TransferJob : public InternetJob {
       request.Reset(net.OpenUrl(session.get(), target, kUrlFlags));
     }
     // A server's error page is never taken for the package, whatever its length.
-    if (net.StatusCode(request.get()) >= kFirstHttpErrorStatus)
+    const int status = net.StatusCode(request.get());
+    if (status >= kFirstHttpErrorStatus) {
+      if (status == kProxySignInStatus)
+        why_ = NetProblem::ProxySignIn;
       return JobEnd::NotRetrieved;
-    if (!out.Put(kOpened, net.AnnouncedLength(request.get()), nullptr, 0))
+    }
+    const std::string type = net.ContentType(request.get()).substr(0, JobOutput::kMaxBytes);
+    if (!out.Put(kOpened, net.AnnouncedLength(request.get()), type.data(),
+                 static_cast<std::uint32_t>(type.size())))
       return JobEnd::Abandoned;
 
     char block[kTransferBlockSize];
@@ -115,6 +131,7 @@ class TransferJob : public InternetJob {
 
   std::string agent_;
   std::string url_;
+  NetProblem why_ = NetProblem::Unknown;
 };
 
 enum class LoopEnd { BodyComplete, Cancelled, ReadFailed, RunTimeFailure };
@@ -151,7 +168,8 @@ LoopEnd CopyBody(Installer& in,
                  JobResults& job,
                  OutputFile& file,
                  const TransferLimits& limits,
-                 std::int32_t* total) {
+                 std::int32_t* total,
+                 std::string* head) {
   const auto stillWanted = [&in] { return !in.state.CancelRequested; };
   for (;;) {
     JobItem item;
@@ -175,6 +193,8 @@ LoopEnd CopyBody(Installer& in,
     if (item.tag != kBlock)
       continue;
     const std::uint32_t n = item.size;
+    if (head->size() < Downloaded::kHeadBytes)
+      head->append(item.data, std::min<std::size_t>(n, Downloaded::kHeadBytes - head->size()));
     if (*total > kMaxCount - static_cast<std::int32_t>(n))
       return LoopEnd::RunTimeFailure;
     *total += static_cast<std::int32_t>(n);
@@ -224,7 +244,7 @@ class Transfer {
       return in_.state.CancelRequested ? Cancel() : Fail(DownloadResult::DownloadIoError);
 
     std::int32_t total = 0;
-    const LoopEnd end = CopyBody(in_, *job_, *file_, limits_, &total);
+    const LoopEnd end = CopyBody(in_, *job_, *file_, limits_, &total, &out_.head);
     // Whatever the worker still does, nothing of it is used any more.
     job_.reset();
     switch (end) {
@@ -267,14 +287,19 @@ class Transfer {
         case JobResults::Wait::NotWanted:
           return Cancel();
         case JobResults::Wait::TimedOut:
+          out_.netProblem = NetProblem::NoAnswer;
+          return DownloadResult::DownloadNotRetrieved;
         case JobResults::Wait::Finished:
           return DownloadResult::DownloadNotRetrieved;
       }
       if (item.tag == kOpened) {
         out_.announced = item.value;
+        out_.contentType.assign(item.data, item.size);
         return DownloadResult::DownloadOk;
       }
       if (item.tag == kEnded) {
+        if (item.size == 1)
+          out_.netProblem = static_cast<NetProblem>(item.data[0]);
         return item.value == static_cast<std::int64_t>(JobEnd::NoSession)
                    ? DownloadResult::DownloadNoSession
                    : DownloadResult::DownloadNotRetrieved;

@@ -56,6 +56,12 @@ struct Downloaded {
   std::int64_t announced = -1;  // the reply's announced length; -1 when it announced none
   std::int64_t freeBytes = -1;  // what the drive had free, for NoRoom
   std::string inUsePath;        // the file that another program holds, for FileInUse
+  // What the network said of a reply that was not retrieved, and what came instead of a package:
+  // the reply's Content-Type and the body's first bytes (at most kHeadBytes).
+  NetProblem netProblem = NetProblem::Unknown;
+  std::string contentType;
+  std::string head;
+  static constexpr std::size_t kHeadBytes = 64;
 };
 
 // The temporary name a download is written under, beside the file it becomes: a file of the real

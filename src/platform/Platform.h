@@ -101,6 +101,19 @@ class Registry {
 
 class EventPump;
 
+// Why an address could not be fetched, where the user can act on the reason.
+enum class NetProblem : char {
+  Unknown,
+  CertUntrusted,     // the server's certificate is not trusted, or revoked
+  CertWrongName,     // the certificate is for another name than the address's
+  CertDates,         // the certificate has expired or is not yet valid
+  ProxySignIn,       // the proxy asks for a user name and password (407)
+  ProxyUnreachable,  // the proxy set in the system's settings does not answer
+  NameNotKnown,      // the server's name cannot be resolved
+  Refused,           // the server refused the connection
+  NoAnswer,          // no answer in time
+};
+
 // The HTTP client (WinINet on Windows). Its calls may wait on the network for ever, so the
 // installer makes them only inside an InternetJob, on the job's own thread (StartJob).
 class Internet {
@@ -117,6 +130,10 @@ class Internet {
   // Connect, send and receive time-outs of a session, in milliseconds.
   virtual void SetTimeouts(Handle session, std::uint32_t milliseconds) = 0;
   virtual Handle OpenUrl(Handle session, const std::string& url, std::uint32_t flags) = 0;
+  // Why the last OpenUrl of this client answered 0.
+  virtual NetProblem OpenFailure() = 0;
+  // The reply's Content-Type; "" when it has none.
+  virtual std::string ContentType(Handle request) = 0;
   // The reply's HTTP status, or 0 when it cannot be told.
   virtual int StatusCode(Handle request) = 0;
   // The absolute address that a redirect reply points to; "" when the reply is no redirect.

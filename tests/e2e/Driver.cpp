@@ -1,8 +1,12 @@
 // The test driver's Win32 side: process control, window search, input, registry and screenshots.
 #include "Driver.h"
 
+#include <wincrypt.h>
+#include <wininet.h>
+
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -335,6 +339,27 @@ RECT RectInWindow(HWND control) {
   return rect;
 }
 
+std::string PartsOffScreen(HWND window) {
+  std::string off;
+  RECT rect = {}, inside = {};
+  GetWindowRect(window, &rect);
+  MONITORINFO monitor = {};
+  monitor.cbSize = sizeof(monitor);
+  GetMonitorInfoA(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor);
+  if (!IntersectRect(&inside, &rect, &monitor.rcWork) || !EqualRect(&inside, &rect))
+    off += "the window ";
+  for (HWND child : Descendants(window)) {
+    if (!Visible(child))
+      continue;
+    RECT parent = {};
+    GetClientRect(GetParent(child), &parent);
+    rect = RectInParent(child);
+    if (!IntersectRect(&inside, &rect, &parent) || !EqualRect(&inside, &rect))
+      off += std::string(NameOf(static_cast<Ctl>(GetDlgCtrlID(child)))) + " ";
+  }
+  return off;
+}
+
 RECT RectInParent(HWND control) {
   RECT rect = {};
   GetWindowRect(control, &rect);
@@ -495,6 +520,75 @@ bool DeleteSysEnvVar(const std::string& name) {
   }
   const LONG result = RegDeleteValueA(key.Get(), name.c_str());
   return result == ERROR_SUCCESS || result == ERROR_FILE_NOT_FOUND;
+}
+
+// ---- The network ------------------------------------------------------------------------------
+
+int VendorPort() {
+  const char* port = std::getenv("CVI_VENDOR_PORT");
+  return port != nullptr && *port != '\0' ? std::atoi(port) : 47801;
+}
+
+std::string FetchText(const std::string& url) {
+  HINTERNET session =
+      InternetOpenA("CVInstallTests", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
+  HINTERNET request = InternetOpenUrlA(session, url.c_str(), nullptr, 0,
+                                       INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE, 0);
+  std::string text;
+  char block[4096];
+  DWORD got = 0;
+  while (request && InternetReadFile(request, block, sizeof block, &got) && got > 0)
+    text.append(block, got);
+  InternetCloseHandle(request);
+  InternetCloseHandle(session);
+  return text;
+}
+
+bool TrustTestAuthority() {
+  const std::string pem =
+      FetchText("http://127.0.0.1:" + std::to_string(VendorPort()) + "/tls/ca.pem");
+  BYTE der[8192];
+  DWORD size = sizeof der;
+  if (pem.empty() ||
+      !CryptStringToBinaryA(pem.data(), static_cast<DWORD>(pem.size()), CRYPT_STRING_BASE64HEADER,
+                            der, &size, nullptr, nullptr)) {
+    return false;
+  }
+  HCERTSTORE root =
+      CertOpenStore(CERT_STORE_PROV_SYSTEM_A, 0, 0, CERT_SYSTEM_STORE_LOCAL_MACHINE, "ROOT");
+  const bool added =
+      root != nullptr && CertAddEncodedCertificateToStore(root, X509_ASN_ENCODING, der, size,
+                                                          CERT_STORE_ADD_REPLACE_EXISTING, nullptr);
+  if (root != nullptr)
+    CertCloseStore(root, 0);
+  return added;
+}
+
+namespace {
+
+// Sets the user's proxy server; "" switches the proxy off.
+void SetProxyServer(const std::string& server) {
+  RegKey key;
+  const DWORD enable = server.empty() ? 0 : 1;
+  if (RegCreateKeyExA(HKEY_CURRENT_USER,
+                      "Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings", 0, nullptr,
+                      0, KEY_SET_VALUE, nullptr, key.Out(), nullptr) == ERROR_SUCCESS) {
+    RegSetValueExA(key.Get(), "ProxyServer", 0, REG_SZ,
+                   reinterpret_cast<const BYTE*>(server.c_str()),
+                   static_cast<DWORD>(server.size() + 1));
+    RegSetValueExA(key.Get(), "ProxyEnable", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&enable),
+                   sizeof enable);
+  }
+}
+
+}  // namespace
+
+SystemProxy::SystemProxy(const std::string& server) {
+  SetProxyServer(server);
+}
+
+SystemProxy::~SystemProxy() {
+  SetProxyServer("");
 }
 
 // ---- Files --------------------------------------------------------------------------------------

@@ -125,6 +125,10 @@ RECT RectInWindow(HWND control);
 // The control's rectangle in the client coordinates of its direct parent.
 RECT RectInParent(HWND control);
 SIZE ClientSize(HWND window);
+// What of `window` cannot be seen: the window itself where it leaves the work area of its monitor,
+// and each visible control that leaves the client area of its window or frame. Empty when all of
+// it can be seen.
+std::string PartsOffScreen(HWND window);
 // BST_CHECKED, BST_UNCHECKED, ...
 LRESULT CheckState(HWND button);
 // The control that has the keyboard focus in the thread owning `window`; null when none.
@@ -175,6 +179,28 @@ constexpr const char* kSysEnvKey =
 bool SetSysEnvVar(const std::string& name, const std::string& value, DWORD type = REG_SZ);
 // True when the value is gone afterwards, also when it never existed.
 bool DeleteSysEnvVar(const std::string& name);
+
+// ---- The network
+// ----------------------------------------------------------------------------------
+
+// The vendor server stand-in's port on 127.0.0.1 (and 127.0.0.2): CVI_VENDOR_PORT, else 47801.
+// Beside it: https with a trusted certificate for "localhost" on the next port, with an untrusted
+// one on the port after, a proxy on the third and a proxy that asks for a password on the fourth.
+int VendorPort();
+// A small text reply fetched straight from the stand-ins, never through a proxy; "" when none.
+std::string FetchText(const std::string& url);
+// Trusts the stand-in's throwaway certificate authority in the local machine's ROOT store. Wine
+// reads that store at the process's first https request: call this before it.
+bool TrustTestAuthority();
+
+// The user's proxy server in the system's internet settings, set for the life of the object.
+class SystemProxy {
+ public:
+  explicit SystemProxy(const std::string& server);
+  ~SystemProxy();
+  SystemProxy(const SystemProxy&) = delete;
+  SystemProxy& operator=(const SystemProxy&) = delete;
+};
 
 // ---- Files --------------------------------------------------------------------------------------
 

@@ -116,7 +116,8 @@ class Install : public testing::Test {
 
 // Another program takes the foreground every 10 ms during the whole installation, and the user's
 // clipboard holds text and a format of another program's own: the installation completes, that
-// program receives no key, and the clipboard is as it was.
+// program receives no key, and the clipboard is as it was. Both windows can be seen whole, also
+// at the display scalings of the "-dpiN" rig groups (Install.e2e.cmake).
 TEST_F(Install, FullInstallationThenFinish) {
   const std::string keys = "C:\\rival-keys.txt";
   DeleteFileA(keys.c_str());
@@ -126,9 +127,11 @@ TEST_F(Install, FullInstallationThenFinish) {
   ASSERT_NE(notepad, nullptr);
   ASSERT_TRUE(SetUsersClipboard("C:\\UserData"));
   ASSERT_TRUE(Start());
+  EXPECT_EQ(PartsOffScreen(form_), "");
   ClickInstall(folder_);
   HWND done = WaitForCompletion();
   ASSERT_NE(done, nullptr);
+  EXPECT_EQ(PartsOffScreen(done), "");
   EXPECT_EQ(WindowText(FindChild(done, Ctl::lblVersion)),
             "Installation Completed for version: v3.9");
   EXPECT_EQ(FindWindowByTitle(kInstallWindowTitle, process_.Id()), nullptr);
@@ -141,6 +144,18 @@ TEST_F(Install, FullInstallationThenFinish) {
   Click(FindChild(done, Ctl::cmdFinish));
   ASSERT_TRUE(Ends());
   ExpectProductStarted();
+}
+
+// The vendor's site over https, its certificate from an authority that the machine trusts.
+TEST_F(Install, FullInstallationOverHttps) {
+  ASSERT_TRUE(TrustTestAuthority());
+  ASSERT_TRUE(StartExe(ToWindowsPath(CVI_E2E_HTTPS_INSTALLER_EXE)));
+  ClickInstall(folder_);
+  HWND done = WaitForCompletion();
+  ASSERT_NE(done, nullptr);
+  EXPECT_TRUE(Installed());
+  Close(done);
+  ASSERT_TRUE(Ends());
 }
 
 TEST_F(Install, UpgradeFromTheMachineVariableExitThenLaunch) {
@@ -187,6 +202,7 @@ TEST_F(Install, CancelDuringADownload) {
   ASSERT_TRUE(Downloading());
   EXPECT_FALSE(Enabled(Control(Ctl::cmdInstall)));
   EXPECT_FALSE(Enabled(Control(Ctl::txtInstallPath)));
+  EXPECT_EQ(PartsOffScreen(form_), "");
   Click(Control(Ctl::cmdCancel));
   ASSERT_TRUE(Ends(8000));
   EXPECT_FALSE(FileExists(Package()));

@@ -29,7 +29,7 @@ target_link_options(rival_program PRIVATE -static -static-libgcc -static-libstdc
 
 add_library(cvi_e2e_driver STATIC ${CVI_E2E_DIR}/Driver.cpp)
 target_include_directories(cvi_e2e_driver PUBLIC ${CVI_E2E_DIR} PRIVATE ${CVI_E2E_GENERATED})
-target_link_libraries(cvi_e2e_driver PUBLIC cvwin32 PRIVATE cvwarnings)
+target_link_libraries(cvi_e2e_driver PUBLIC cvwin32 PRIVATE cvwarnings crypt32)
 
 function(cvi_e2e_tests name group)
   set(sources)

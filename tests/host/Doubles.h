@@ -501,6 +501,8 @@ class FakeInternet : public Internet {
     served = 0;
     return 2;
   }
+  NetProblem OpenFailure() override { return NetProblem::Unknown; }
+  std::string ContentType(Handle) override { return contentType; }
   int StatusCode(Handle) override {
     Called();
     return status;
@@ -566,6 +568,7 @@ class FakeInternet : public Internet {
   bool fillData = true;
   bool sessionOpens = true;
   bool urlOpens = true;
+  std::string contentType = "application/octet-stream";
   bool jobStarts = true;                         // false: no thread can be started
   std::size_t readAhead = 0;                     // items the job may make before it waits
   long long arrival = 0;                         // bytes that arrive at a time; 0: all at once

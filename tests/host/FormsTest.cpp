@@ -4,6 +4,7 @@
 #include <set>
 
 #include "Doubles.h"
+#include "ui/FormScale.h"
 
 namespace cvi::test {
 namespace {
@@ -41,6 +42,28 @@ TEST(Designs, ClientSizesInPixelsAt96Dpi) {
   EXPECT_EQ(DesignOf(Form::frmLaunchFull).height / kTwipsPerPixel, 455);
   EXPECT_TRUE(DesignOf(Form::frmInstall).minimizeBox);
   EXPECT_FALSE(DesignOf(Form::frmLaunch).minimizeBox);
+}
+
+// frmInstall (7500 x 10680 twips) with a frame of 6 x 25 pixels on work areas of several sizes; at
+// the display's own scale the pixels are the system's MulDiv, halves rounded away from zero.
+TEST(FormScale, TheDesignShrinksAsAWholeOnlyWhereItDoesNotFit) {
+  const struct {
+    int dpi, workWidth, workHeight, permille;
+  } rows[] = {{96, 506, 737, 1000},
+              {96, 506, 736, 998},
+              {120, 1366, 718, 778},
+              {192, 900, 4000, 894},
+              {96, 200, 150, kSmallestPermille}};
+  const FormDesign& d = DesignOf(Form::frmInstall);
+  for (const auto& row : rows) {
+    EXPECT_EQ(FitScale(row.dpi, d.width, d.height, 6, 25, row.workWidth, row.workHeight).permille,
+              row.permille)
+        << row.dpi << " dpi on " << row.workWidth << "x" << row.workHeight;
+  }
+  EXPECT_EQ((FormScale{96, 1000}.ToPixels(923)), 62);
+  EXPECT_EQ((FormScale{96, 1000}.ToPixels(-600)), -40);
+  EXPECT_EQ((FormScale{144, 1000}.FontPixels(9.75)), 20);
+  EXPECT_EQ((FormScale{144, 500}.FontPixels(9.75)), 10);
 }
 
 TEST(Designs, TitleIsDrawnOverItsStripAndTheStripOverThePicture) {

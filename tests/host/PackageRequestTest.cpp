@@ -203,15 +203,16 @@ TEST(PackageRequest, PackageMustCarryItsPinnedDigest) {
 // be named, and a drive without room for the announced body are said plainly; nothing of the
 // download is left behind.
 TEST(PackageRequest, FilesInUseAndAFullDriveAreSaidPlainly) {
-  const std::string inUse =
-      "Download not possible: another program is using the installation file \r      " + kFullPath +
-      "\rIt may be the installation of an earlier attempt that is still open. Please close that "
-      "program and click 'Install' again; if it still fails, please contact " +
-      kEmail + ".";
+  const std::string ioError = DownloadFailureMessage(DownloadResult::DownloadIoError, "") + "\r";
+  const std::string inUse = ioError + "Another program is using the installation file \r      " +
+                            kFullPath +
+                            "\rIt may be the installation of an earlier attempt that is still "
+                            "open. Please close that program and click 'Install' again.";
   const std::string noRoom =
-      "Not enough disk space for the download: the installation file needs 2500 bytes, but the "
-      "drive of \r      C:\\Apps\\CelvaraStudio\rhas 2499 bytes free. Please make room on that "
-      "drive and click 'Install' again.";
+      ioError +
+      "Not enough disk space: the installation file needs 2500 bytes, but the drive of \r      "
+      "C:\\Apps\\CelvaraStudio\rhas 2499 bytes free. Please make room on that drive and click "
+      "'Install' again.";
   struct Case {
     const char* name;
     std::function<void(Rig&)> arrange;
@@ -253,6 +254,45 @@ TEST(PackageRequest, FilesInUseAndAFullDriveAreSaidPlainly) {
     EXPECT_EQ(r.files.Exists(kFullPath), c.packageNamed);
     EXPECT_FALSE(r.files.Exists(PartialPathOf(kFullPath)));
     EXPECT_EQ(r.files.held, c.arrives ? 1 : 0);
+  }
+}
+
+// The installer's own time limit is a cause too (the Win32 download tests meet the network's);
+// a short web page is named as one, an error page is not.
+TEST(PackageRequest, FailuresSayWhatHappened) {
+  const std::string notRetrieved =
+      DownloadFailureMessage(DownloadResult::DownloadNotRetrieved, kFullUrl);
+  struct Case {
+    const char* name;
+    std::function<void(Rig&)> arrange;
+    std::string caption;
+  } cases[] = {
+      {"ServerNeverAnswers", [](Rig& r) { r.internet.replyStalls = true; },
+       notRetrieved + "\rThe server did not answer in time."},
+      {"ErrorPageIsNoSignInPage",
+       [](Rig& r) {
+         r.internet.status = 404;
+         r.internet.contentType = "text/html";
+       },
+       notRetrieved},
+      {"ShortWebPage",
+       [](Rig& r) {
+         r.internet.length = 900;
+         r.internet.contentType = "Text/HTML; charset=utf-8";
+       },
+       notRetrieved +
+           "\rA web page arrived instead of the installation file, perhaps the sign-in page of the "
+           "network you are on (as in hotels or airports); sign in with your web browser, then "
+           "click 'Install' again."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Rig r;
+    r.internet.length = 2500;
+    c.arrange(r);
+    EXPECT_FALSE(DownloadFullPackage(r.in));
+    EXPECT_EQ(r.ErrorCaption(), c.caption);
+    EXPECT_FALSE(r.files.Exists(PartialPathOf(kFullPath)));
   }
 }
 

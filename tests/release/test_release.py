@@ -104,6 +104,8 @@ class Refusals(unittest.TestCase):
                 ("no certificate file", good + ["--sign", path("none.pfx"), "--sign-pass",
                                                 password], "not a readable file"),
                 ("certificate without password", good + ["--sign", pfx], "go together"),
+                ("plain http is warned of", [path("empty"), path("out"), "--url",
+                                             "http://example.com/packages/"], "prefer https"),
                 ("OUT_DIR inside the product",
                  [path("product"), path("product", "out")] + good[2:], "lies inside"),
             ]

@@ -8,6 +8,9 @@
 #   tests/rig/rig.sh status
 #   tests/rig/rig.sh arch            (prints 32 or 64: the Wine this machine runs)
 #
+# A group named "...-dpiN" (N = 120, 144 or 192) runs at N dots per inch on a screen the size of
+# the work area of a common laptop or monitor at that scaling (see group_screen).
+#
 # State lives under ${RIG_DIR:-<repo>/build/rig}. The vendor server serves ${CVI_PACKAGES:-the
 # packages folder of the build that this machine's Wine runs: build/windows or build/windows-x64}.
 # Running `up` again gives each named group a fresh prefix; the template is kept and reused.
@@ -15,7 +18,8 @@ set -euo pipefail
 
 REPO="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 RIG_DIR="${RIG_DIR:-$REPO/build/rig}"
-DEFAULT_GROUPS=(win32 win32-cp932 e2e-startup e2e-target e2e-download e2e-install e2e-release)
+DEFAULT_GROUPS=(win32 win32-cp932 e2e-startup e2e-target e2e-download e2e-install e2e-release
+  e2e-install-dpi120 e2e-install-dpi144 e2e-install-dpi192)
 VENDOR_PORT="${CVI_VENDOR_PORT:-47801}"
 WINE_DIR=/usr/lib/wine
 
@@ -143,14 +147,27 @@ map_small_drive() {
   fi
 }
 
+# "DPI WIDTHxHEIGHT" of a group. Without a window manager the work area is the whole screen, so a
+# screen of a work area's size stands for a display with its task bar: 1366x768 at 125 %, full HD
+# at 150 % and 2560x1440 at 200 %, each above a task bar.
+group_screen() {
+  case $1 in
+  *-dpi120) echo "120 1366x718" ;;
+  *-dpi144) echo "144 1920x1008" ;;
+  *-dpi192) echo "192 2560x1344" ;;
+  *-dpi*) die "no screen known for group '$1' (use -dpi120, -dpi144 or -dpi192)" ;;
+  *) echo "96 1280x1024" ;;
+  esac
+}
+
 # Each group gets its own display, numbered from CVI_RIG_DISPLAY_BASE up so that the rig keeps
 # clear of displays other people pick by hand.
 start_xvfb() {
-  local dir=$1 n i pid
+  local dir=$1 screen=$2 n i pid
   for ((n = ${CVI_RIG_DISPLAY_BASE:-70}; n < ${CVI_RIG_DISPLAY_BASE:-70} + 50; n++)); do
     [[ -e /tmp/.X$n-lock || -e /tmp/.X11-unix/X$n ]] && continue
     rm -f "$dir/display"
-    setsid Xvfb ":$n" -displayfd 3 -nolisten tcp -screen 0 1280x1024x24 \
+    setsid Xvfb ":$n" -displayfd 3 -nolisten tcp -screen 0 "${screen}x24" \
       3>"$dir/display" </dev/null >"$dir/xvfb.log" 2>&1 &
     pid=$!
     echo "$pid" >"$dir/xvfb.pid"
@@ -168,13 +185,15 @@ start_xvfb() {
 }
 
 start_group() {
-  local group=$1 arch=$2 dir=$RIG_DIR/$1 display wine server
+  local group=$1 arch=$2 dir=$RIG_DIR/$1 display wine server spec dpi screen
+  spec=$(group_screen "$group")
+  dpi=${spec% *} screen=${spec#* }
   stop_group "$group"
   mkdir -p "$dir"
   rm -rf "$dir/prefix"
   cp -a "$RIG_DIR/template-$arch" "$dir/prefix"
   map_small_drive "$dir"
-  display=$(start_xvfb "$dir")
+  display=$(start_xvfb "$dir" "$screen")
   wine=$(wine_for_arch "$arch")
   server=$(wineserver_bin)
   cat >"$dir/env" <<EOF
@@ -197,9 +216,16 @@ EOF
     # A persistent server keeps each test at tens of milliseconds instead of seconds; the first
     # wine process starts the background services, detached from any caller's pipes.
     detached "$server" -p
+    # Programs read the display's resolution when they start.
+    if [[ $dpi != 96 ]]; then
+      local key
+      for key in 'HKCU\Control Panel\Desktop' 'HKCC\Software\Fonts'; do
+        detached "$wine" reg add "$key" /v LogPixels /t REG_DWORD /d "$dpi" /f
+      done
+    fi
     detached "$wine" cmd /c exit 0
   )
-  log "group $group up: prefix $dir/prefix, display $display"
+  log "group $group up: prefix $dir/prefix, display $display ($screen, $dpi dpi)"
 }
 
 start_vendor_server() {
@@ -215,12 +241,15 @@ start_vendor_server() {
   [[ -f $root/CelvaraStudio_v3.9.exe ]] ||
     log "warning: no packages in $root yet (cmake --build --preset $preset --target packages)"
   mkdir -p "$root"
-  setsid python3 -u "$script" --port "$VENDOR_PORT" --root "$root" \
+  # Beside it: https on the next two ports, proxies on the two after, and plain http on 127.0.0.2.
+  setsid python3 -u "$script" --port "$VENDOR_PORT" --root "$root" --tls-port $((VENDOR_PORT + 1)) \
+    --proxy-port $((VENDOR_PORT + 3)) --also-on 127.0.0.2 \
     </dev/null >"$RIG_DIR/vendor_server.log" 2>&1 &
   local pid=$! i
   echo "$pid" >"$pidfile"
-  # It says "ready <port>" once it listens; a port taken by someone else's server ends it.
-  for ((i = 0; i < 100; i++)); do
+  # It says "ready <port>" once it listens, its certificates made (a second or so on a busy
+  # machine); a port taken by someone else's server ends it.
+  for ((i = 0; i < 300; i++)); do
     if grep -q '^ready' "$RIG_DIR/vendor_server.log" 2>/dev/null; then
       log "vendor server on 127.0.0.1:$VENDOR_PORT serving $root"
       return

@@ -22,18 +22,28 @@
 namespace cvi::win32 {
 namespace {
 
+// The prescribed start of every message of a local file's failure.
+constexpr const char* kIoCaption =
+    "Download I/O error.  Please try again; it could be an intermittent internet-connection "
+    "problem.";
 // A port on which nothing listens.
 constexpr int kRefusedPort = 47809;
 // The time limits shortened for the tests that wait for a silent server: long enough for loopback.
 constexpr std::int32_t kShortLimitMs = 1500;
 
-int ServerPort() {
-  const char* port = std::getenv("CVI_VENDOR_PORT");
-  return port != nullptr && *port != '\0' ? std::atoi(port) : 47801;
+std::string ServerUrl(const std::string& path) {
+  return "http://127.0.0.1:" + std::to_string(e2e::VendorPort()) + "/" + path;
 }
 
-std::string ServerUrl(const std::string& path) {
-  return "http://127.0.0.1:" + std::to_string(ServerPort()) + "/" + path;
+// The stand-in's https servers, with a trusted and an untrusted certificate for "localhost".
+std::string TlsUrl(const std::string& path, bool trusted = true, const char* host = "localhost") {
+  return "https://" + std::string(host) + ":" +
+         std::to_string(e2e::VendorPort() + (trusted ? 1 : 2)) + "/" + path;
+}
+
+// The stand-in's proxy, or the one that asks for a password, as the system's settings name it.
+std::string ProxyServer(bool asksPassword = false) {
+  return "127.0.0.1:" + std::to_string(e2e::VendorPort() + (asksPassword ? 4 : 3));
 }
 
 // The server's generated body: byte i is i % 251.
@@ -42,21 +52,6 @@ std::string Generated(std::size_t length) {
   for (std::size_t i = 0; i < length; ++i)
     body[i] = static_cast<char>(i % 251);
   return body;
-}
-
-// A small text from the server, read here on the test's own thread.
-std::string ServerText(const std::string& path) {
-  HINTERNET session =
-      InternetOpenA("DownloadTransferTest", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
-  HINTERNET request = InternetOpenUrlA(session, ServerUrl(path).c_str(), nullptr, 0,
-                                       INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE, 0);
-  char text[64] = {};
-  DWORD got = 0;
-  if (request)
-    InternetReadFile(request, text, sizeof text - 1, &got);
-  InternetCloseHandle(request);
-  InternetCloseHandle(session);
-  return std::string(text, got);
 }
 
 bool FileExists(const std::string& path) {
@@ -115,6 +110,7 @@ class DownloadTransfer : public testing::Test {
     folder_ =
         std::string(temp) + "cvi-download-" + std::to_string(GetCurrentProcessId()) + "-" + name;
     CreateDirectoryA(folder_.c_str(), nullptr);
+    ASSERT_TRUE(e2e::TrustTestAuthority()) << "the vendor server stand-in names no authority";
     path_ = folder_ + "\\CelvaraStudio_v3.9.exe";
     partial_ = PartialPathOf(path_);
     state_.InstallPath = folder_;
@@ -250,7 +246,7 @@ class WaitingForTheServer : public DownloadTransfer, public testing::WithParamIn
 
 TEST_P(WaitingForTheServer, EndsOnTime) {
   const WaitRow& row = GetParam();
-  const std::string port = *row.path != '\0' ? "" : ServerText("blackhole");
+  const std::string port = *row.path != '\0' ? "" : e2e::FetchText(ServerUrl("blackhole"));
   const std::string url = port.empty() ? ServerUrl(row.path) : "http://127.0.0.1:" + port + "/x";
   ASSERT_EQ(port.empty(), *row.path != '\0') << "the server names no never-accepting port";
   TransferLimits limits;
@@ -371,7 +367,8 @@ TEST_F(DownloadTransfer, FullPackageFromThePackagesFolder) {
 }
 
 // Whatever arrives instead of the package it was built for is refused and removed: one byte
-// changed, a chunked reply cut off before its last chunk, an error page sent as a success.
+// changed, a chunked reply cut off before its last chunk, and web pages sent as a success, which
+// are named as such: a network's sign-in page announced as a web page or only starting like one.
 TEST_F(DownloadTransfer, OnlyThePinnedPackageIsKept) {
   const std::string verification =
       std::string(
@@ -379,10 +376,19 @@ TEST_F(DownloadTransfer, OnlyThePinnedPackageIsKept) {
           "this installer expects; it may have been damaged or altered on the way. Please "
           "try again; if it still fails, please contact ") +
       kSupportEmail + " and inform him of this 'Verification Error' message.";
-  for (const char* prefix : {"flip/", "chunkedcut/", "page200/"}) {
+  const std::string signIn =
+      "\rA web page arrived instead of the installation file, perhaps the sign-in page of the "
+      "network you are on (as in hotels or airports); sign in with your web browser, then click "
+      "'Install' again.";
+  const std::pair<const char*, std::string> rows[] = {{"flip/", verification},
+                                                      {"chunkedcut/", verification},
+                                                      {"page200/", verification + signIn},
+                                                      {"signin/", verification + signIn},
+                                                      {"signinbare/", verification + signIn}};
+  for (const auto& [prefix, message] : rows) {
     SCOPED_TRACE(prefix);
     EXPECT_FALSE(DownloadPackageFrom(in_, ServerUrl(prefix), false));
-    EXPECT_EQ(Shown(Ctl::lblDownLoadError), verification);
+    EXPECT_EQ(Shown(Ctl::lblDownLoadError), message);
     EXPECT_FALSE(FileExists(path_));
     EXPECT_FALSE(FileExists(partial_));
     EXPECT_EQ(state_.HeldPackage, nullptr);
@@ -411,6 +417,7 @@ TEST_F(DownloadTransfer, PackageNameHeldByAnotherProgram) {
       ASSERT_TRUE(reader);
     }
     EXPECT_FALSE(DownloadPackageFrom(in_, ServerUrl("packages/"), false, limits));
+    EXPECT_EQ(Shown(Ctl::lblDownLoadError).rfind(kIoCaption, 0), 0u);
     EXPECT_EQ(Shown(Ctl::lblDownLoadError), FileInUseMessage(path_));
     EXPECT_FALSE(FileExists(partial_));
     program.Kill();
@@ -423,13 +430,72 @@ TEST_F(DownloadTransfer, PackageNameHeldByAnotherProgram) {
 // A reply that announces more than the drive has free is refused before anything is written.
 TEST_F(DownloadTransfer, NoRoomForTheAnnouncedLength) {
   EXPECT_FALSE(DownloadPackageFrom(in_, ServerUrl("size/1000000000000000/"), false));
-  EXPECT_EQ(Shown(Ctl::lblDownLoadError)
-                .rfind("Not enough disk space for the download: the "
-                       "installation file needs 1000000000000000 bytes",
-                       0),
-            0u);
+  const std::string shown = Shown(Ctl::lblDownLoadError);
+  EXPECT_EQ(shown.rfind(kIoCaption, 0), 0u);
+  EXPECT_NE(
+      shown.find("\rNot enough disk space: the installation file needs 1000000000000000 bytes"),
+      std::string::npos);
   EXPECT_FALSE(FileExists(partial_));
   EXPECT_EQ(Shown(Ctl::lblBytesDownloaded), "0");
+}
+
+// The package over https, straight or after the site's http address sent the installer there,
+// and through the proxy that the system's settings name, for http (a forwarded request) and https
+// (a tunnel); the proxy has seen both.
+TEST_F(DownloadTransfer, HttpsAndTheSystemProxy) {
+  const std::string tlsPort = std::to_string(e2e::VendorPort() + 1);
+  EXPECT_TRUE(DownloadPackageFrom(in_, TlsUrl("packages/"), false));
+  state_.HeldPackage.reset();
+  EXPECT_TRUE(DownloadPackageFrom(in_, ServerUrl("tohttps/" + tlsPort + "/packages/"), false));
+  state_.HeldPackage.reset();
+
+  e2e::SystemProxy proxy(ProxyServer());
+  const std::string plain = "http://127.0.0.2:" + std::to_string(e2e::VendorPort()) + "/packages/";
+  EXPECT_TRUE(DownloadPackageFrom(in_, plain, false));
+  state_.HeldPackage.reset();
+  EXPECT_TRUE(DownloadPackageFrom(in_, TlsUrl("packages/"), false));
+  const std::string seen = e2e::FetchText("http://" + ProxyServer() + "/seen");
+  EXPECT_NE(seen.find("GET " + plain + "CelvaraStudio_v3.9.exe\n"), std::string::npos) << seen;
+  EXPECT_NE(seen.find("CONNECT localhost:" + tlsPort + "\n"), std::string::npos) << seen;
+}
+
+// A download that cannot be made says why after the URL message, and leaves nothing behind.
+TEST_F(DownloadTransfer, FailuresSayWhy) {
+  struct Row {
+    const char* name;
+    std::string baseUrl;
+    std::string proxy;  // the system's proxy server; "" for none
+    const char* cause;
+  } rows[] = {
+      {"UntrustedCertificate", TlsUrl("packages/", false), "",
+       "The server's security certificate is not trusted by this computer, so the connection was "
+       "refused."},
+      {"CertificateOfAnotherName", TlsUrl("packages/", true, "127.0.0.1"), "",
+       "The server's security certificate is made out to another address, so the connection was "
+       "refused."},
+      {"ConnectionRefused", "http://127.0.0.1:" + std::to_string(kRefusedPort) + "/", "",
+       "The server refused the connection, or could not be reached."},
+      {"ProxyAsksForAPassword", "http://127.0.0.2:" + std::to_string(e2e::VendorPort()) + "/",
+       ProxyServer(true),
+       "The proxy server of your network asks for a user name and password, which Windows could "
+       "not give it; please ask your network administrator."},
+      {"ProxyNotReached", "http://127.0.0.2:" + std::to_string(e2e::VendorPort()) + "/",
+       "127.0.0.1:" + std::to_string(kRefusedPort),
+       "The proxy server set in Windows' internet settings cannot be reached."},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    std::unique_ptr<e2e::SystemProxy> proxy;
+    if (!row.proxy.empty())
+      proxy = std::make_unique<e2e::SystemProxy>(row.proxy);
+    WriteFile(path_, "earlier");
+    EXPECT_FALSE(DownloadPackageFrom(in_, row.baseUrl, false));
+    const std::string url = row.baseUrl + "CelvaraStudio_v3.9.exe";
+    EXPECT_EQ(Shown(Ctl::lblDownLoadError),
+              DownloadFailureMessage(DownloadResult::DownloadNotRetrieved, url) + "\r" + row.cause);
+    EXPECT_FALSE(FileExists(partial_));
+    EXPECT_EQ(ReadFile(path_), "earlier");
+  }
 }
 
 }  // namespace

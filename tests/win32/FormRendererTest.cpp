@@ -5,11 +5,16 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "Driver.h"
 #include "platform/win32/Handles.h"
+#include "ui/win32/FormParts.h"
 #include "ui/win32/FormWindow.h"
 
 namespace cvi::win32 {
@@ -240,6 +245,85 @@ TEST_F(FormRendererTest, HourglassStaysWhileItIsSet) {
   screen_.SetMousePointer(Screen::kDefault);
   SendMessageA(form_, WM_SETCURSOR, reinterpret_cast<WPARAM>(form_), overClient);
   EXPECT_EQ(GetCursor(), LoadCursor(nullptr, IDC_ARROW));
+}
+
+// Every caption of the three windows, and the longer ones the installer sets later, against its
+// box in the control's own font, wrapped at words where the control wraps: at 96 dpi, and at 120,
+// 144 and 192 dpi on the work areas of common displays at those scalings (frmInstall is reduced to
+// fit them, the completion windows are not). Each one that fits at 96 dpi fits at every scale, in
+// a font of its scaled size.
+TEST(FormScaleTest, CaptionsThatFitAt96DpiFitAtEveryScale) {
+  const std::pair<int, RECT> displays[] = {{96, {0, 0, 4000, 3000}},
+                                           {120, {0, 0, 1366, 718}},
+                                           {144, {0, 0, 1920, 1008}},
+                                           {192, {0, 0, 2560, 1344}}};
+  const std::multimap<Ctl, std::string> later = {
+      {Ctl::lblTitle, "Install CelvaraStudio version: v3.9"},
+      {Ctl::lblTitle, "Upgrade CelvaraStudio to: v3.9"},
+      {Ctl::lblInfo,
+       "Since CelvaraStudio is already installed at the path below, this will be "
+       "an Upgrade to the new version."},
+      {Ctl::lblVersion, "Installation Completed for version: v3.9"},
+      {Ctl::lblVersion, "Upgrade Completed for version: v3.9"},
+  };
+  // The design's bitmap face, which the rig's Wine does not load, from Wine's font package: at
+  // 96 dpi the captions are measured in the face that Windows draws them in.
+  AddFontResourceExA("Z:\\usr\\share\\wine\\fonts\\sserife.fon", FR_PRIVATE, nullptr);
+  Win32Screen screen;
+  std::map<std::string, bool> fitsAt96;
+  for (const auto& [dpi, workArea] : displays) {
+    Win32FormView view(GetModuleHandleA(nullptr), screen, dpi, workArea);
+    Forms forms(view);
+    view.Attach(forms);
+    for (Form form : {Form::frmInstall, Form::frmLaunch, Form::frmLaunchFull}) {
+      const FormDesign& design = DesignOf(form);
+      for (std::size_t i = 0; i < design.count; ++i)
+        forms.SetVisible(form, design.controls[i].name, true);
+      forms.Show(form);
+      for (std::size_t i = 0; i < design.count; ++i) {
+        const ControlDesign& d = design.controls[i];
+        if (d.kind == ControlKind::Image || d.kind == ControlKind::TextBox)
+          continue;
+        HWND control = e2e::FindChild(view.WindowOf(form), d.name);
+        RECT box;
+        GetClientRect(control, &box);
+        const double pixelsPerTwip = static_cast<double>(box.right) / d.width;
+        UINT format = DT_CALCRECT | DT_SINGLELINE;
+        if (d.kind == ControlKind::CommandButton)
+          InflateRect(&box, -2, -2);  // its raised edge
+        if (d.kind == ControlKind::OptionButton)
+          box.left += std::lround((form::kOptionBoxTwips + form::kOptionGapTwips) * pixelsPerTwip);
+        if (d.kind == ControlKind::Label &&
+            (GetWindowLongPtrA(control, GWL_STYLE) & SS_TYPEMASK) != SS_LEFTNOWORDWRAP)
+          format = DT_CALCRECT | DT_WORDBREAK;
+        WindowDC dc(control);
+        SelectIn font(dc.Get(), reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0)));
+        TEXTMETRICA metrics{};
+        GetTextMetricsA(dc.Get(), &metrics);
+        const double wanted = (d.fontSize != 0 ? d.fontSize : kWindowFontSize) * pixelsPerTwip * 20;
+        if (dpi != 96) {
+          EXPECT_NEAR(metrics.tmHeight - metrics.tmInternalLeading, wanted,
+                      std::max(1.5, wanted / 10))
+              << dpi << " dpi: " << NameOf(d.name) << " is not drawn at its size";
+        }
+        std::vector<std::string> texts{d.caption};
+        for (auto [it, end] = later.equal_range(d.name); it != end; ++it)
+          texts.push_back(it->second);
+        for (const std::string& text : texts) {
+          RECT needed{0, 0, box.right - box.left, 0};
+          DrawTextA(dc.Get(), text.c_str(), -1, &needed, format);
+          const bool fits = needed.right - needed.left <= box.right - box.left &&
+                            needed.bottom - needed.top <= box.bottom - box.top;
+          const std::string key = std::string(NameOf(form)) + " " + NameOf(d.name) + " " + text;
+          if (dpi == 96)
+            fitsAt96[key] = fits;
+          EXPECT_TRUE(fits || !fitsAt96[key]) << dpi << " dpi: " << key << " does not fit";
+        }
+      }
+      forms.Hide(form);
+      forms.Unload(form);
+    }
+  }
 }
 
 // A folder with one entry of each kind the lookup must tell apart.

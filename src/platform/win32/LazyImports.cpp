@@ -126,6 +126,18 @@ CVI_LAZY_IMPORT("wininet.dll",
                 (base, relative, buffer, length, flags))
 CVI_LAZY_IMPORT("wininet.dll",
                 WINBOOL,
+                InternetQueryOptionA,
+                16,
+                (HINTERNET handle, DWORD option, LPVOID buffer, LPDWORD length),
+                (handle, option, buffer, length))
+CVI_LAZY_IMPORT("wininet.dll",
+                WINBOOL,
+                InternetCrackUrlA,
+                16,
+                (LPCSTR url, DWORD length, DWORD flags, LPURL_COMPONENTSA parts),
+                (url, length, flags, parts))
+CVI_LAZY_IMPORT("wininet.dll",
+                WINBOOL,
                 HttpQueryInfoA,
                 20,
                 (HINTERNET request, DWORD level, LPVOID buffer, LPDWORD length, LPDWORD index),

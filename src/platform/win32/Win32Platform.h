@@ -170,6 +170,8 @@ class Win32Internet : public Internet {
   Handle Open(const std::string& agent, std::uint32_t accessType, std::uint32_t flags) override;
   void SetTimeouts(Handle session, std::uint32_t milliseconds) override;
   Handle OpenUrl(Handle session, const std::string& url, std::uint32_t flags) override;
+  NetProblem OpenFailure() override { return openFailure_; }
+  std::string ContentType(Handle request) override;
   int StatusCode(Handle request) override;
   std::string RedirectTarget(Handle request) override;
   std::int64_t AnnouncedLength(Handle request) override;
@@ -178,6 +180,9 @@ class Win32Internet : public Internet {
   void Close(Handle handle) override;
   std::unique_ptr<JobResults> StartJob(std::unique_ptr<InternetJob> job,
                                        EventPump& events) override;
+
+ private:
+  NetProblem openFailure_ = NetProblem::Unknown;
 };
 
 }  // namespace cvi::win32

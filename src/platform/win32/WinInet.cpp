@@ -3,7 +3,10 @@
 
 #include <wininet.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdlib>
+#include <cstring>
 
 namespace cvi::win32 {
 namespace {
@@ -43,6 +46,81 @@ void SetTimeoutOptions(HINTERNET handle, DWORD milliseconds) {
   }
 }
 
+// A bypass entry of the proxy settings against a host name: "*" stands for any run of characters.
+bool Matches(const char* pattern, const char* host) {
+  if (*pattern == '*')
+    return Matches(pattern + 1, host) || (*host != '\0' && Matches(pattern, host + 1));
+  if (*pattern == '\0' || *host == '\0')
+    return *pattern == *host;
+  return std::tolower(static_cast<unsigned char>(*pattern)) ==
+             std::tolower(static_cast<unsigned char>(*host)) &&
+         Matches(pattern + 1, host + 1);
+}
+
+// True when the system's settings send `url` through a proxy server set by hand: a connection that
+// cannot be made is then the proxy's. A proxy that a script or the network chooses is not known.
+bool GoesThroughSetProxy(const std::string& url) {
+  INTERNET_PER_CONN_OPTIONA options[3] = {};
+  options[0].dwOption = INTERNET_PER_CONN_FLAGS;
+  options[1].dwOption = INTERNET_PER_CONN_PROXY_SERVER;
+  options[2].dwOption = INTERNET_PER_CONN_PROXY_BYPASS;
+  INTERNET_PER_CONN_OPTION_LISTA list = {};
+  list.dwSize = sizeof list;
+  list.dwOptionCount = 3;
+  list.pOptions = options;
+  DWORD size = sizeof list;
+  if (!InternetQueryOptionA(nullptr, INTERNET_OPTION_PER_CONNECTION_OPTION, &list, &size))
+    return false;
+  const std::string server = options[1].Value.pszValue ? options[1].Value.pszValue : "";
+  const std::string bypass = options[2].Value.pszValue ? options[2].Value.pszValue : "";
+  GlobalFree(options[1].Value.pszValue);
+  GlobalFree(options[2].Value.pszValue);
+  char host[INTERNET_MAX_HOST_NAME_LENGTH] = {};
+  URL_COMPONENTSA parts = {};
+  parts.dwStructSize = sizeof parts;
+  parts.lpszHostName = host;
+  parts.dwHostNameLength = sizeof host;
+  if (!(options[0].Value.dwValue & PROXY_TYPE_PROXY) || server.empty() ||
+      !InternetCrackUrlA(url.c_str(), 0, 0, &parts))
+    return false;
+  constexpr const char* kSeparators = "; \t";
+  for (std::size_t start = bypass.find_first_not_of(kSeparators); start != std::string::npos;
+       start = bypass.find_first_not_of(kSeparators, start)) {
+    const std::size_t end = std::min(bypass.find_first_of(kSeparators, start), bypass.size());
+    const std::string entry = bypass.substr(start, end - start);
+    start = end;
+    if (entry == "<local>" ? std::strchr(host, '.') == nullptr : Matches(entry.c_str(), host))
+      return false;
+  }
+  return true;
+}
+
+NetProblem ProblemOf(DWORD error, const std::string& url) {
+  switch (error) {
+    case ERROR_INTERNET_INVALID_CA:
+    case ERROR_INTERNET_SEC_CERT_ERRORS:
+    case ERROR_INTERNET_SEC_CERT_NO_REV:
+    case ERROR_INTERNET_SEC_CERT_REV_FAILED:
+    case ERROR_INTERNET_SEC_CERT_REVOKED:
+    case ERROR_INTERNET_SEC_INVALID_CERT:
+      return NetProblem::CertUntrusted;
+    case ERROR_INTERNET_SEC_CERT_CN_INVALID:
+      return NetProblem::CertWrongName;
+    case ERROR_INTERNET_SEC_CERT_DATE_INVALID:
+      return NetProblem::CertDates;
+    case ERROR_INTERNET_PROXY_SERVER_UNREACHABLE:
+      return NetProblem::ProxyUnreachable;
+    case ERROR_INTERNET_NAME_NOT_RESOLVED:
+      return GoesThroughSetProxy(url) ? NetProblem::ProxyUnreachable : NetProblem::NameNotKnown;
+    case ERROR_INTERNET_CANNOT_CONNECT:
+      return GoesThroughSetProxy(url) ? NetProblem::ProxyUnreachable : NetProblem::Refused;
+    case ERROR_INTERNET_TIMEOUT:
+      return NetProblem::NoAnswer;
+    default:
+      return NetProblem::Unknown;
+  }
+}
+
 }  // namespace
 
 Internet::Handle Win32Internet::Open(const std::string& agent,
@@ -62,8 +140,10 @@ Internet::Handle Win32Internet::OpenUrl(Handle session,
                                         const std::string& url,
                                         std::uint32_t flags) {
   HINTERNET request = InternetOpenUrlA(AsHinternet(session), url.c_str(), nullptr, 0, flags, 0);
-  if (request == nullptr)
+  if (request == nullptr) {
+    openFailure_ = ProblemOf(GetLastError(), url);
     return 0;
+  }
   Object reply;
   // Wine's WinINet does not pass a session's time-outs on to its requests.
   reply.timeoutMs = session != 0 ? AsObject(session)->timeoutMs : 0;
@@ -90,6 +170,15 @@ int Win32Internet::StatusCode(Handle request) {
     return 0;
   }
   return static_cast<int>(status);
+}
+
+std::string Win32Internet::ContentType(Handle request) {
+  char type[256] = {};
+  DWORD size = sizeof type - 1;
+  DWORD index = 0;
+  if (!HttpQueryInfoA(AsHinternet(request), HTTP_QUERY_CONTENT_TYPE, type, &size, &index))
+    return "";
+  return std::string(type, size);
 }
 
 std::string Win32Internet::RedirectTarget(Handle request) {

@@ -1,8 +1,9 @@
 // Painting of the installer's windows: fonts and brushes, labels that show what lies beneath
-// them, captions that change faster than the screen, the owner-drawn buttons and the picture.
+// them, captions that change faster than the screen, the owner-drawn buttons, the option buttons
+// of a scaled window and the picture.
 #include "ui/win32/FormWindow.h"
 
-#include <cmath>
+#include <commctrl.h>
 
 #include "resources/resource.h"
 #include "ui/win32/FormParts.h"
@@ -14,16 +15,20 @@ using form::IsTransparentLabel;
 using form::ToColour;
 using form::WindowText;
 
-// Every stored font is MS Sans Serif in the ANSI character set; only size and weight vary.
-HFONT Win32FormView::Font(double points, bool bold) {
-  const int hundredths = static_cast<int>(std::lround(points * 100));
-  auto key = std::make_pair(hundredths, bold);
+// Every stored font is MS Sans Serif in the ANSI character set; only size and weight vary. That
+// face is a bitmap font made for the design's sizes at 96 dpi: at any other size the system draws
+// its nearest smaller size or doubles its pixels, so a window drawn larger or smaller than designed
+// uses its TrueType twin, made to the same measures.
+HFONT Win32FormView::Font(const FormScale& scale, double points, bool bold) {
+  const int height = -scale.FontPixels(points);
+  const bool scalable = !scale.AsDesigned();
+  auto key = std::make_tuple(height, bold, scalable);
   auto it = fonts_.find(key);
   if (it == fonts_.end()) {
-    const int height = -MulDiv(hundredths, dpiY_, 72 * 100);
-    HFONT font = CreateFontA(height, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE,
-                             ANSI_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                             DEFAULT_PITCH | FF_SWISS, kWindowFontFace);
+    HFONT font =
+        CreateFontA(height, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET,
+                    OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                    DEFAULT_PITCH | FF_SWISS, scalable ? form::kScalableFontFace : kWindowFontFace);
     it = fonts_.emplace(key, GdiObject(font)).first;
   }
   return static_cast<HFONT>(it->second.Get());
@@ -134,24 +139,11 @@ void Win32FormView::DrawButton(FormWindow& window, const DRAWITEMSTRUCT& item) {
   FillRect(dc, &rect, Brush(ToColour(d.back)));
   DrawEdge(dc, &rect, pressed ? EDGE_SUNKEN : EDGE_RAISED, BF_RECT);
 
-  const std::string text = WindowText(item.hwndItem);
-  auto font = reinterpret_cast<HFONT>(SendMessageA(item.hwndItem, WM_GETFONT, 0, 0));
-  SelectIn selectFont(dc, font);
-  SetBkMode(dc, TRANSPARENT);
   RECT textRect = rect;
   if (pressed)
     OffsetRect(&textRect, 1, 1);
-  const UINT format = DT_CENTER | DT_VCENTER | DT_SINGLELINE;
-  if (disabled) {
-    RECT shadow = textRect;
-    OffsetRect(&shadow, 1, 1);
-    SetTextColor(dc, GetSysColor(COLOR_3DHILIGHT));
-    DrawTextA(dc, text.c_str(), -1, &shadow, format);
-    SetTextColor(dc, GetSysColor(COLOR_GRAYTEXT));
-  } else {
-    SetTextColor(dc, ToColour(d.fore));
-  }
-  DrawTextA(dc, text.c_str(), -1, &textRect, format);
+  DrawCaption(dc, item.hwndItem, textRect, DT_CENTER | DT_VCENTER | DT_SINGLELINE, ToColour(d.fore),
+              disabled);
   if ((item.itemState & ODS_FOCUS) && !disabled) {
     RECT focus = rect;
     InflateRect(&focus, -4, -4);
@@ -159,6 +151,92 @@ void Win32FormView::DrawButton(FormWindow& window, const DRAWITEMSTRUCT& item) {
     SetBkColor(dc, ToColour(d.back));
     DrawFocusRect(dc, &focus);
   }
+}
+
+// A control's caption in its own font; a disabled one greyed and embossed, as the system greys its
+// own controls.
+void Win32FormView::DrawCaption(HDC dc,
+                                HWND control,
+                                RECT rect,
+                                UINT format,
+                                COLORREF colour,
+                                bool disabled) {
+  const std::string text = WindowText(control);
+  auto font = reinterpret_cast<HFONT>(SendMessageA(control, WM_GETFONT, 0, 0));
+  SelectIn selectFont(dc, font);
+  SetBkMode(dc, TRANSPARENT);
+  if (disabled) {
+    RECT shadow = rect;
+    OffsetRect(&shadow, 1, 1);
+    SetTextColor(dc, GetSysColor(COLOR_3DHILIGHT));
+    DrawTextA(dc, text.c_str(), -1, &shadow, format);
+    colour = GetSysColor(COLOR_GRAYTEXT);
+  }
+  SetTextColor(dc, colour);
+  DrawTextA(dc, text.c_str(), -1, &rect, format);
+}
+
+// An option button of a window drawn at another scale than designed: the round box at the scaled
+// size of the system's own, then the caption.
+void Win32FormView::DrawOption(FormWindow& window, HWND option, HDC dc) {
+  ControlWindow* control = FindControl(window, option);
+  if (!control)
+    return;
+  const ControlDesign& d = *control->design;
+  RECT rect;
+  GetClientRect(option, &rect);
+  FillRect(dc, &rect, Brush(ToColour(d.back)));
+  const int box = window.scale.ToPixels(form::kOptionBoxTwips);
+  const int top = (rect.top + rect.bottom - box) / 2;
+  RECT glyph{rect.left, top, rect.left + box, top + box};
+  const bool enabled = IsWindowEnabled(option) != FALSE;
+  UINT state = DFCS_BUTTONRADIO | (enabled ? 0 : DFCS_INACTIVE);
+  if (SendMessageA(option, BM_GETCHECK, 0, 0) == BST_CHECKED)
+    state |= DFCS_CHECKED;
+  DrawFrameControl(dc, &glyph, DFC_BUTTON, state);
+  RECT text = rect;
+  text.left = glyph.right + window.scale.ToPixels(form::kOptionGapTwips);
+  DrawCaption(dc, option, text, DT_LEFT | DT_VCENTER | DT_SINGLELINE, ToColour(d.fore), !enabled);
+  if (enabled && GetFocus() == option)
+    DrawFocusRect(dc, &text);
+}
+
+LRESULT CALLBACK Win32FormView::OptionProc(HWND hwnd,
+                                           UINT message,
+                                           WPARAM wParam,
+                                           LPARAM lParam,
+                                           UINT_PTR,
+                                           DWORD_PTR data) {
+  auto* window = reinterpret_cast<FormWindow*>(data);
+  switch (message) {
+    case WM_ERASEBKGND:
+      return 1;
+    case WM_PAINT: {
+      PAINTSTRUCT paint;
+      HDC dc = BeginPaint(hwnd, &paint);
+      window->view->DrawOption(*window, hwnd, dc);
+      EndPaint(hwnd, &paint);
+      return 0;
+    }
+    // The system paints these changes at once, in its own way; they are painted over again.
+    case BM_SETCHECK:
+    case BM_SETSTATE:
+    case WM_ENABLE:
+    case WM_SETTEXT:
+    case WM_SETFOCUS:
+    case WM_KILLFOCUS:
+    case WM_UPDATEUISTATE: {
+      const LRESULT result = DefSubclassProc(hwnd, message, wParam, lParam);
+      InvalidateRect(hwnd, nullptr, FALSE);
+      return result;
+    }
+    case WM_NCDESTROY:
+      RemoveWindowSubclass(hwnd, OptionProc, 0);
+      break;
+    default:
+      break;
+  }
+  return DefSubclassProc(hwnd, message, wParam, lParam);
 }
 
 // The picture fills its control: unscaled at 96 dpi, smoothly scaled at any other. It is decoded

@@ -13,6 +13,12 @@ constexpr UINT_PTR kCaptionTimer = 1;
 // A label shows a new caption at most this often; a faster stream of changes (the byte counter
 // of a download) is applied from a timer, so the screen never lags by more than a few ticks.
 constexpr DWORD kCaptionInterval = 20;
+// The TrueType twin of the design's bitmap face "MS Sans Serif".
+constexpr const char* kScalableFontFace = "Microsoft Sans Serif";
+// An option button's round box and the space before its caption, as the system draws them at
+// 96 dpi (13 and 4 pixels).
+constexpr int kOptionBoxTwips = 195;
+constexpr int kOptionGapTwips = 60;
 
 inline COLORREF ToColour(Rgb rgb) {
   return RGB(rgb.r, rgb.g, rgb.b);

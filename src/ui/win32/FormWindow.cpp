@@ -6,7 +6,6 @@
 #include <uxtheme.h>
 
 #include <algorithm>
-#include <cmath>
 #include <iterator>
 
 #include "resources/resource.h"
@@ -19,8 +18,6 @@ using form::kCaptionInterval;
 using form::kCaptionTimer;
 using form::ToColour;
 using form::WindowText;
-
-constexpr int kTwipsPerInch = 1440;
 
 DWORD LabelAlignment(const ControlDesign& design) {
   switch (design.align) {
@@ -40,12 +37,13 @@ int DpiOr96(int dpi) {
 
 }  // namespace
 
-Win32FormView::Win32FormView(HINSTANCE instance, Win32Screen& screen)
-    : instance_(instance), screen_(screen) {
-  if (WindowDC screen(nullptr); screen.Get()) {
-    dpiX_ = DpiOr96(GetDeviceCaps(screen.Get(), LOGPIXELSX));
-    dpiY_ = DpiOr96(GetDeviceCaps(screen.Get(), LOGPIXELSY));
+Win32FormView::Win32FormView(HINSTANCE instance, Win32Screen& screen, int dpi, RECT workArea)
+    : instance_(instance), screen_(screen), dpi_(dpi), workArea_(workArea) {
+  if (dpi_ <= 0) {
+    if (WindowDC display(nullptr); display.Get())
+      dpi_ = GetDeviceCaps(display.Get(), LOGPIXELSY);
   }
+  dpi_ = DpiOr96(dpi_);
   bigIcon_ = static_cast<HICON>(LoadImageA(instance, MAKEINTRESOURCEA(IDI_CVINSTALL), IMAGE_ICON,
                                            GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON),
                                            LR_SHARED));
@@ -77,12 +75,27 @@ Win32FormView::~Win32FormView() {
   }
 }
 
-int Win32FormView::ToPixelsX(double twips) const {
-  return MulDiv(static_cast<int>(std::lround(twips)), dpiX_, kTwipsPerInch);
-}
-
-int Win32FormView::ToPixelsY(double twips) const {
-  return MulDiv(static_cast<int>(std::lround(twips)), dpiY_, kTwipsPerInch);
+// A new window opens on the monitor of the installer's last window; the first one on the monitor
+// the user works on, that of the window in front (the one the installer was started from) or else
+// of the mouse pointer.
+RECT Win32FormView::WorkAreaForNewWindow() const {
+  if (!IsRectEmpty(&workArea_))
+    return workArea_;
+  HMONITOR monitor = lastMonitor_;
+  if (!monitor)
+    monitor = MonitorFromWindow(GetForegroundWindow(), MONITOR_DEFAULTTONULL);
+  if (!monitor) {
+    POINT pointer{};
+    GetCursorPos(&pointer);
+    monitor = MonitorFromPoint(pointer, MONITOR_DEFAULTTOPRIMARY);
+  }
+  MONITORINFO info{};
+  info.cbSize = sizeof(info);
+  if (!GetMonitorInfoA(monitor, &info)) {
+    info.rcWork = RECT{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &info.rcWork, 0);
+  }
+  return info.rcWork;
 }
 
 void Win32FormView::Create(const FormDesign& design, const std::vector<ControlState>& controls) {
@@ -99,12 +112,15 @@ void Win32FormView::Create(const FormDesign& design, const std::vector<ControlSt
   const DWORD style =
       WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN | (design.minimizeBox ? WS_MINIMIZEBOX : 0);
   const DWORD exStyle = WS_EX_DLGMODALFRAME;
-  RECT frame{0, 0, ToPixelsX(design.width), ToPixelsY(design.height)};
+  RECT frame{};
   AdjustWindowRectEx(&frame, style, FALSE, exStyle);
-  const int width = frame.right - frame.left;
-  const int height = frame.bottom - frame.top;
-  RECT work{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-  SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+  const RECT work = WorkAreaForNewWindow();
+  // The frame and the title bar keep the system's size; the design shrinks as a whole to fit.
+  window->scale =
+      FitScale(dpi_, design.width, design.height, frame.right - frame.left,
+               frame.bottom - frame.top, work.right - work.left, work.bottom - work.top);
+  const int width = window->scale.ToPixels(design.width) + (frame.right - frame.left);
+  const int height = window->scale.ToPixels(design.height) + (frame.bottom - frame.top);
   // Centred, but never with the title bar off the screen when the window is taller than it.
   const int x = (std::max)(work.left, work.left + ((work.right - work.left) - width) / 2);
   const int y = (std::max)(work.top, work.top + ((work.bottom - work.top) - height) / 2);
@@ -249,22 +265,28 @@ void Win32FormView::CreateControl(FormWindow& window, ControlWindow& control) {
   if (!state.enabled)
     style |= WS_DISABLED;
 
+  const FormScale& scale = window.scale;
   control.hwnd = CreateWindowExA(
-      exStyle, className, state.caption.c_str(), style, ToPixelsX(d.left), ToPixelsY(state.top),
-      ToPixelsX(d.width), ToPixelsY(d.height), parent,
+      exStyle, className, state.caption.c_str(), style, scale.ToPixels(d.left),
+      scale.ToPixels(state.top), scale.ToPixels(d.width), scale.ToPixels(d.height), parent,
       reinterpret_cast<HMENU>(static_cast<INT_PTR>(static_cast<int>(d.name))), instance_, nullptr);
   if (!control.hwnd)
     return;
 
   // Controls without a stored font use the window's font, which is not bold.
   SendMessageA(control.hwnd, WM_SETFONT,
-               reinterpret_cast<WPARAM>(Font(state.fontSize, d.fontSize != 0)), FALSE);
+               reinterpret_cast<WPARAM>(Font(scale, state.fontSize, d.fontSize != 0)), FALSE);
   if (d.kind == ControlKind::Frame || d.kind == ControlKind::OptionButton) {
     // Themed buttons ignore the text colour; these keep the classic look in their own colours.
     SetWindowTheme(control.hwnd, L"", L"");
   }
   if (d.kind == ControlKind::Frame) {
     SetWindowSubclass(control.hwnd, FrameProc, 0, reinterpret_cast<DWORD_PTR>(&window));
+  }
+  // The system draws an option button's round box at its own size; a window drawn at another
+  // scale than designed draws its option buttons itself, so that the box scales with the rest.
+  if (d.kind == ControlKind::OptionButton && !scale.AsDesigned()) {
+    SetWindowSubclass(control.hwnd, OptionProc, 0, reinterpret_cast<DWORD_PTR>(&window));
   }
   if (d.kind == ControlKind::OptionButton && state.checked) {
     SendMessageA(control.hwnd, BM_SETCHECK, BST_CHECKED, 0);
@@ -277,6 +299,7 @@ void Win32FormView::Destroy(Form form) {
   std::unique_ptr<FormWindow> window = std::move(windows_[static_cast<int>(form)]);
   if (!window || !window->hwnd)
     return;
+  lastMonitor_ = MonitorFromWindow(window->hwnd, MONITOR_DEFAULTTONEAREST);
   if (window->captionTimer)
     KillTimer(window->hwnd, kCaptionTimer);
   DestroyWindow(window->hwnd);
@@ -346,13 +369,15 @@ void Win32FormView::Update(Form form, Ctl ctl, Property property, const ControlS
       SendMessageA(hwnd, BM_SETCHECK, state.checked ? BST_CHECKED : BST_UNCHECKED, 0);
       return;
     case Property::Top:
-      SetWindowPos(hwnd, nullptr, ToPixelsX(d.left), ToPixelsY(state.top), ToPixelsX(d.width),
-                   ToPixelsY(d.height), SWP_NOZORDER | SWP_NOACTIVATE);
+      SetWindowPos(hwnd, nullptr, window->scale.ToPixels(d.left), window->scale.ToPixels(state.top),
+                   window->scale.ToPixels(d.width), window->scale.ToPixels(d.height),
+                   SWP_NOZORDER | SWP_NOACTIVATE);
       RepaintLabelsAbove(*window, *control);
       return;
     case Property::FontSize:
       SendMessageA(hwnd, WM_SETFONT,
-                   reinterpret_cast<WPARAM>(Font(state.fontSize, d.fontSize != 0)), FALSE);
+                   reinterpret_cast<WPARAM>(Font(window->scale, state.fontSize, d.fontSize != 0)),
+                   FALSE);
       InvalidateRect(hwnd, nullptr, TRUE);
       return;
   }

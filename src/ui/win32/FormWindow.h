@@ -8,11 +8,13 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
 #include "platform/win32/Handles.h"
 #include "platform/win32/Win32Platform.h"
+#include "ui/FormScale.h"
 #include "ui/Forms.h"
 
 namespace cvi::win32 {
@@ -22,7 +24,9 @@ constexpr const char* kFormWindowClass = "CVInstallForm";
 
 class Win32FormView : public FormView, public MessageFilter, public FormWindows {
  public:
-  Win32FormView(HINSTANCE instance, Win32Screen& screen);
+  // A test may draw the windows as on another display: `dpi` and `workArea` then stand in for the
+  // screen's resolution and the work area of the monitor a window opens on.
+  Win32FormView(HINSTANCE instance, Win32Screen& screen, int dpi = 0, RECT workArea = {});
   ~Win32FormView() override;
   Win32FormView(const Win32FormView&) = delete;
   Win32FormView& operator=(const Win32FormView&) = delete;
@@ -60,6 +64,8 @@ class Win32FormView : public FormView, public MessageFilter, public FormWindows 
     Win32FormView* view = nullptr;
     Form form = Form::frmInstall;
     const FormDesign* design = nullptr;
+    // The whole design is drawn at this scale, chosen when the window is made.
+    FormScale scale;
     HWND hwnd = nullptr;
     HWND lastFocus = nullptr;
     bool captionTimer = false;
@@ -72,6 +78,8 @@ class Win32FormView : public FormView, public MessageFilter, public FormWindows 
   static LRESULT CALLBACK FormProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
   static LRESULT CALLBACK
   FrameProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id, DWORD_PTR data);
+  static LRESULT CALLBACK
+  OptionProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id, DWORD_PTR data);
   LRESULT HandleMessage(FormWindow& window, UINT message, WPARAM wParam, LPARAM lParam);
 
   void MakeControls(FormWindow& window);
@@ -80,6 +88,8 @@ class Win32FormView : public FormView, public MessageFilter, public FormWindows 
   static bool StackedInTableOrder(FormWindow& window);
   LRESULT ColourStatic(FormWindow& window, HDC dc, HWND child);
   void DrawButton(FormWindow& window, const DRAWITEMSTRUCT& item);
+  void DrawOption(FormWindow& window, HWND option, HDC dc);
+  void DrawCaption(HDC dc, HWND control, RECT rect, UINT format, COLORREF colour, bool disabled);
   void DrawPictureIn(HDC dc, const RECT& rect);
   void OnActivate(FormWindow& window, bool active);
 
@@ -90,27 +100,29 @@ class Win32FormView : public FormView, public MessageFilter, public FormWindows 
   void FocusControl(FormWindow& window, Ctl ctl);
   void MoveFocusFrom(FormWindow& window, ControlWindow& control);
 
+  RECT WorkAreaForNewWindow() const;
   FormWindow* Find(Form form) const;
   FormWindow* FindByWindow(HWND hwnd) const;
   ControlWindow* FindControl(FormWindow& window, Ctl ctl) const;
   ControlWindow* FindControl(FormWindow& window, HWND hwnd) const;
 
-  int ToPixelsX(double twips) const;
-  int ToPixelsY(double twips) const;
-  HFONT Font(double points, bool bold);
+  HFONT Font(const FormScale& scale, double points, bool bold);
   HBRUSH Brush(COLORREF colour);
 
   HINSTANCE instance_;
   Win32Screen& screen_;
   Forms* forms_ = nullptr;
-  int dpiX_ = 96;
-  int dpiY_ = 96;
+  int dpi_ = 96;
+  RECT workArea_{};
+  // Where the last installer window was, so that the next one opens on the same monitor.
+  HMONITOR lastMonitor_ = nullptr;
   WindowHandle owner_;
   GdiObject picture_;
   HICON bigIcon_ = nullptr;
   HICON smallIcon_ = nullptr;
   std::array<std::unique_ptr<FormWindow>, kFormCount> windows_;
-  std::map<std::pair<int, bool>, GdiObject> fonts_;
+  // By character height, weight and face.
+  std::map<std::tuple<int, bool, bool>, GdiObject> fonts_;
   std::map<COLORREF, GdiObject> brushes_;
 };
 
