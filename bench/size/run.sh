@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
 # Bytes of the programs that ship, section by section: the windows-release CVInstall.exe and the
 # self-extractor stub of this checkout beside the same two built from a baseline commit (default:
-# the last one before the programs were built lean), each in a build folder of its own. The
+# the last one of main before the programs were built lean), each in a build folder of its own. The
 # release preset's package digests are placeholders: the sizes do not depend on them.
 #
 #   SIZE_BASELINE    the commit to compare with
 #   BENCH_SIZE_DIR   where the baseline's sources and both builds go (default build/bench-size)
 set -euo pipefail
 cd "$(dirname "$0")/../.."
-baseline=${SIZE_BASELINE:-2d28526528809df48fff2cfc87444c59cdfcdba2}
+baseline=${SIZE_BASELINE:-78f2881037d089ad83906a0a19fcfc99995fca62}
 dir=${BENCH_SIZE_DIR:-$PWD/build/bench-size}
 digest=$(printf '0%.0s' {1..64})
 
