@@ -4,12 +4,11 @@
 
 #include <commctrl.h>
 
-#include <exception>
-
 #include "app/InstallCommands.h"
 #include "app/InstallerEvents.h"
 #include "app/Main.h"
 #include "core/Installer.h"
+#include "platform/win32/LeanRuntime.h"
 #include "platform/win32/SingleInstance.h"
 #include "ui/win32/FormWindow.h"
 
@@ -24,6 +23,10 @@ constexpr const char* kSessionClaimName = "Local\\CelvaraStudioInstaller";
 constexpr DWORD kFindFirstInstallerMs = 5000;
 
 }  // namespace
+
+const char cvi::win32::kRuntimeFailureTitle[] = "CelvaraStudio Install/Upgrade";
+const char cvi::win32::kRuntimeFailureText[] =
+    "The installation stopped because of an unexpected error: ";
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   // A second installer shows the first one instead of a window of its own.
@@ -57,17 +60,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   cvi::Installer installer{installerState, forms, platform};
   cvi::InstallerEvents handlers(installer);
   forms.SetEvents(&handlers);
-  // Handlers report their own errors; this is for the start-up and the main loop themselves.
-  int exitCode = 0;
-  try {
-    cvi::Main(installer);
-  } catch (const std::exception& e) {
-    cvi::EndRunOnError(installer, e.what());
-    exitCode = 1;
-  } catch (...) {
-    cvi::EndRunOnError(installer, "unknown error");
-    exitCode = 1;
-  }
+  cvi::Main(installer);
   forms.SetEvents(nullptr);
-  return exitCode;
+  return 0;
 }

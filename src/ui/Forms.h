@@ -49,8 +49,6 @@ class FormEvents {
   virtual void Click(Form form, Ctl ctl) = 0;
   // The window is about to unload; true refuses the unload.
   virtual bool Unload(Form form) = 0;
-  // The window's own code met an unexpected error while handling the user's action.
-  virtual void Failed(const std::string& what) = 0;
   // The user's session ends for good; the process may be ended as soon as this returns.
   virtual void SessionEnding() {}
 };
@@ -95,7 +93,6 @@ class Forms {
   void UserClick(Form form, Ctl ctl);
   void UserClose(Form form);
   void UserEdited(Form form, Ctl ctl, const std::string& text);
-  void UserActionFailed(const std::string& what);
   void SessionEnding();
 
   // The control that follows (or precedes) `from` in tab order among those that can take the
