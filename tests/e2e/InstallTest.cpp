@@ -148,31 +148,18 @@ constexpr const char* kPlantedDllNames[] = {
     "uxtheme", "version", "dwmapi",   "wininet", "bcrypt",  "cryptbase", "userenv",
     "propsys", "winmm",   "iertutil", "urlmon",  "profapi", "oleacc"};
 
-// While it lives, Wine takes those DLLs from a program's own folder first, as Windows does, in
-// every program started in the prefix. (A WINEDLLOVERRIDES set here would not reach them.)
-class PreferPlantedDlls {
- public:
-  PreferPlantedDlls() {
-    for (const char* name : kPlantedDllNames)
-      RegSetKeyValueA(HKEY_CURRENT_USER, kOverrides, name, REG_SZ, "native,builtin", 15);
-  }
-  ~PreferPlantedDlls() {
-    for (const char* name : kPlantedDllNames)
-      RegDeleteKeyValueA(HKEY_CURRENT_USER, kOverrides, name);
-  }
-
- private:
-  static constexpr const char* kOverrides = "Software\\Wine\\DllOverrides";
-};
-
 // DLLs planted under those names beside the installer (in a downloads folder) and in the
-// installation folder, where the package runs: a plain program there loads one, and a whole
-// installation, the package's run included, loads none.
+// installation folder, where the package runs, with Wine told to prefer them there as Windows does
+// (through the registry, which reaches every program started meanwhile): a plain program
+// there loads one, and a whole installation, the package's run included, loads none.
 TEST_F(Install, FullInstallationLoadsNoPlantedDll) {
   const std::string downloads = folder_ + "\\Downloads";
-  for (const std::string& folder : {downloads, product_}) {
+  for (const std::string& folder : {downloads, product_})
     ASSERT_TRUE(CreateFolders(folder));
-    for (const char* name : kPlantedDllNames) {
+  for (const char* name : kPlantedDllNames) {
+    RegSetKeyValueA(HKEY_CURRENT_USER, "Software\\Wine\\DllOverrides", name, REG_SZ,
+                    "native,builtin", 15);
+    for (const std::string& folder : {downloads, product_}) {
       ASSERT_TRUE(CopyFileA(ToWindowsPath(CVI_E2E_PLANTED_DLL).c_str(),
                             (folder + "\\" + name + ".dll").c_str(), FALSE));
     }
@@ -181,7 +168,6 @@ TEST_F(Install, FullInstallationLoadsNoPlantedDll) {
   const std::string plain = downloads + "\\RivalProgram.exe";
   ASSERT_TRUE(CopyFileA(InstallerExe().c_str(), installer.c_str(), FALSE));
   ASSERT_TRUE(CopyFileA(RivalProgramExe().c_str(), plain.c_str(), FALSE));
-  PreferPlantedDlls prefer;
   EXPECT_EQ(RunAndWait("\"" + plain + "\" load-library uxtheme.dll"), 0);
   EXPECT_TRUE(DeleteFileA((downloads + "\\uxtheme.dll.loaded").c_str())) << "planting unseen";
 
@@ -203,6 +189,8 @@ TEST_F(Install, FullInstallationLoadsNoPlantedDll) {
       EXPECT_TRUE(name == "version" || !FileExists(planted + ".loaded-at-start")) << planted;
     }
   }
+  for (const char* name : kPlantedDllNames)
+    RegDeleteKeyValueA(HKEY_CURRENT_USER, "Software\\Wine\\DllOverrides", name);
 }
 
 TEST_F(Install, UpgradeFromTheMachineVariableExitThenLaunch) {

@@ -88,19 +88,15 @@ class Refusals(unittest.TestCase):
             with open(path("wrong"), "w") as f:
                 f.write("not the password\n")
             good = [path("product"), path("out"), "--url", "https://example.com/packages/"]
-            unsigned = good + ["--unsigned"]
             rows = [
                 ("product folder without the program",
-                 [path("empty")] + unsigned[1:], "holds no CelvaraStudio.exe"),
+                 [path("empty")] + good[1:], "holds no CelvaraStudio.exe"),
                 ("upgrade folder without the program",
-                 unsigned + ["--upgrade-dir", path("empty")], "holds no CelvaraStudio.exe"),
-                ("not an http address", good[:3] + ["ftp://example.com/packages/", "--unsigned"],
-                 "--url"),
-                ("no final slash", good[:3] + ["https://example.com/packages", "--unsigned"],
-                 "--url"),
-                ("a quote in the address", good[:3] + ['http://example.com/a"b/', "--unsigned"],
-                 "--url"),
-                ("no host", good[:3] + ["http:///packages/", "--unsigned"], "--url"),
+                 good + ["--upgrade-dir", path("empty")], "holds no CelvaraStudio.exe"),
+                ("not an http address", good[:3] + ["ftp://example.com/packages/"], "--url"),
+                ("no final slash", good[:3] + ["https://example.com/packages"], "--url"),
+                ("a quote in the address", good[:3] + ['http://example.com/a"b/'], "--url"),
+                ("no host", good[:3] + ["http:///packages/"], "--url"),
                 ("wrong password", good + ["--sign", pfx, "--sign-pass", path("wrong")],
                  "does not open"),
                 ("not a certificate", good + ["--sign", path("wrong"), "--sign-pass", password],
@@ -109,10 +105,10 @@ class Refusals(unittest.TestCase):
                                                 password], "not a readable file"),
                 ("certificate without password", good + ["--sign", pfx], "go together"),
                 ("neither signed nor said to be unsigned", good, "SmartScreen"),
-                ("signed and unsigned", unsigned + ["--sign", pfx, "--sign-pass", password],
-                 "contradict"),
+                ("signed and said to be unsigned",
+                 good + ["--unsigned", "--sign", pfx, "--sign-pass", password], "contradict"),
                 ("OUT_DIR inside the product",
-                 [path("product"), path("product", "out")] + unsigned[2:], "lies inside"),
+                 [path("product"), path("product", "out")] + good[2:], "lies inside"),
             ]
             for name, args, message in rows:
                 with self.subTest(name):
