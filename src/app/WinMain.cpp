@@ -21,6 +21,10 @@ constexpr const char* kSessionClaimName = "Local\\CelvaraStudioInstaller";
 // How long a second installer looks for the first one's window: the first may have been started
 // a moment earlier (a double double-click) and not show it yet.
 constexpr DWORD kFindFirstInstallerMs = 5000;
+constexpr const char* kMessageTitle = "CelvaraStudio Install/Upgrade";
+constexpr const char* kAlreadyRunning =
+    "An installation of CelvaraStudio is already running, perhaps as administrator. Finish it, "
+    "or close it, before you start the installer again.";
 
 }  // namespace
 
@@ -29,9 +33,17 @@ const char cvi::win32::kRuntimeFailureText[] =
     "The installation stopped because of an unexpected error: ";
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-  // A second installer shows the first one instead of a window of its own.
-  cvi::win32::SessionClaim claim(kSessionClaimName);
-  if (!claim.First()) {
+  // A second installer shows the first one instead of a window of its own. One that may not even
+  // open the first one's claim (that one runs as administrator) cannot be sure to bring it forward
+  // and says why it ends.
+  using cvi::win32::SessionClaim;
+  SessionClaim claim(kSessionClaimName);
+  if (claim.HeldBy() == SessionClaim::Holder::AnotherOutOfReach) {
+    MessageBoxA(nullptr, kAlreadyRunning, kMessageTitle, MB_OK | MB_ICONINFORMATION);
+    cvi::win32::BringOtherInstanceToFront(cvi::win32::kFormWindowClass, 0);
+    return 0;
+  }
+  if (claim.HeldBy() == SessionClaim::Holder::Another) {
     cvi::win32::BringOtherInstanceToFront(cvi::win32::kFormWindowClass, kFindFirstInstallerMs);
     return 0;
   }

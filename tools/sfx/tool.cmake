@@ -12,7 +12,9 @@ if(WIN32)
   set_source_files_properties(${CVI_SFX_DIR}/SfxStub.rc PROPERTIES OBJECT_DEPENDS
     "${CMAKE_BINARY_DIR}/tools/sfx/SfxStub.manifest;${CVI_RESOURCES_DIR}/Version.h;${CMAKE_SOURCE_DIR}/src/resources/VersionInfo.rc")
   add_executable(sfx_stub WIN32 ${CVI_SFX_DIR}/SfxStub.cpp ${CVI_SFX_DIR}/SfxStub.rc)
-  target_link_libraries(sfx_stub PRIVATE cvsfxzip cvwarnings shell32 ole32)
+  # It runs from the installation folder: its entry point takes that folder out of the DLL search,
+  # as the installer's does.
+  target_link_libraries(sfx_stub PRIVATE cvsfxzip cvdllsearch cvwarnings shell32 ole32)
   target_include_directories(sfx_stub PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_BINARY_DIR}/tools/sfx
                                               ${CVI_RESOURCES_DIR} ${CMAKE_SOURCE_DIR}/src/resources)
   target_compile_definitions(sfx_stub PRIVATE WINVER=0x0601 _WIN32_WINNT=0x0601 NOMINMAX STRICT)
