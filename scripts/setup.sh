@@ -9,7 +9,7 @@ export DEBIAN_FRONTEND=noninteractive
 
 packages=(
   cmake make g++ googletest python3 clang-format osslsigncode openssl
-  g++-mingw-w64-i686 g++-mingw-w64-x86-64 libz-mingw-w64-dev zlib1g-dev
+  g++-mingw-w64-i686 g++-mingw-w64-x86-64 zlib1g-dev
   wine wine32:i386 wine64
   locales xvfb xauth x11-utils xdotool imagemagick fonts-dejavu-core fonts-wine fonts-liberation
 )

@@ -1,6 +1,6 @@
 // Measures the time from starting CVInstall.exe to its window being visible, several runs, against
 // the same time of a minimal program that shows one window and, when given, of the floor program
-// (StartupFloor.cpp), in turns.
+// (StartupFloor.cpp) and of an earlier build of CVInstall.exe, in turns.
 #include <windows.h>
 
 #include <algorithm>
@@ -59,7 +59,7 @@ int main(int argc, char** argv) {
   if (argc < 4) {
     std::fprintf(stderr,
                  "usage: StartupTime <CVInstall.exe> <runs> <StartupBaseline.exe> "
-                 "[StartupFloor.exe]\n");
+                 "[StartupFloor.exe [earlier CVInstall.exe]]\n");
     return 2;
   }
   struct Program {
@@ -72,6 +72,8 @@ int main(int argc, char** argv) {
                                 {"baseline", argv[3], "Startup Baseline", {}}};
   if (argc > 4)
     programs.push_back({"floor", argv[4], "Startup Floor", {}});
+  if (argc > 5)
+    programs.push_back({"before", argv[5], "CelvaraStudio Installation", {}});
   const int runs = std::atoi(argv[2]);
   for (int i = 0; i < runs; ++i) {
     // Taking turns, the first of each round rotating, evens out warm-up and cache effects.
@@ -97,7 +99,17 @@ int main(int argc, char** argv) {
                 programs[2].times.size());
     std::printf("floor ratio %.2f\n", floorMedian / baselineMedian);
   }
+  if (programs.size() > 3) {
+    const double beforeMedian = Median(programs[3].times);
+    std::printf("before median %.1f ms over %zu runs\n", beforeMedian * 1000,
+                programs[3].times.size());
+    std::printf("before ratio %.2f, against the floor %.2f\n", beforeMedian / baselineMedian,
+                beforeMedian / Median(programs[2].times));
+  }
   std::printf("startup median %.1f ms over %zu runs\n", median * 1000, programs[0].times.size());
-  std::printf("startup ratio %.2f\n", median / baselineMedian);
+  std::printf("startup ratio %.2f", median / baselineMedian);
+  if (programs.size() > 2)
+    std::printf(", against the floor %.2f", median / Median(programs[2].times));
+  std::printf("\n");
   return 0;
 }

@@ -2,7 +2,6 @@
 #include "app/InstallCommands.h"
 
 #include <cstddef>
-#include <exception>
 
 #include "download/PackageRequest.h"
 #include "extract/SelfExtractor.h"
@@ -18,13 +17,12 @@ constexpr Ctl kLockedDuringAttempt[] = {Ctl::cmdInstall, Ctl::cmdChange, Ctl::tx
 constexpr std::size_t kLockedCount = sizeof(kLockedDuringAttempt) / sizeof(kLockedDuringAttempt[0]);
 constexpr const char* kSessionEndReason = "CelvaraStudio is being installed";
 
-// One attempt, from INSTALL to its outcome. However it ends, an unexpected error included, it is
-// over afterwards: the window may close, the locked controls are as they were, and an error takes
-// back the pointer and a half-written package, so that a new attempt starts clean. While it runs,
-// the end of the user's session waits for it and tells why.
+// One attempt, from INSTALL to its outcome. However it ends, it is over afterwards: the window may
+// close and the locked controls are as they were. While it runs, the end of the user's session
+// waits for it and tells why.
 class Attempt {
  public:
-  explicit Attempt(Installer& in) : in_(in), errorsBefore_(std::uncaught_exceptions()) {
+  explicit Attempt(Installer& in) : in_(in) {
     in_.state.InstallInProgress = true;
     for (std::size_t i = 0; i < kLockedCount; ++i) {
       wasEnabled_[i] = in_.ui.Enabled(kF, kLockedDuringAttempt[i]);
@@ -34,33 +32,16 @@ class Attempt {
   }
   ~Attempt() {
     in_.state.InstallInProgress = false;
-    // The error that unwinds this attempt is reported by the handler's caller; a second one
-    // raised while tidying up would end the process instead.
-    try {
-      if (std::uncaught_exceptions() > errorsBefore_) {
-        in_.os.screen.SetMousePointer(Screen::kDefault);
-        if (!downloading_.empty()) {
-          in_.os.files.DeleteFile(downloading_);
-          in_.os.files.DeleteFile(PartialPathOf(downloading_));
-        }
-      }
-      in_.ui.BlockSessionEnd(kF, "");
-      for (std::size_t i = 0; i < kLockedCount; ++i)
-        in_.ui.SetEnabled(kF, kLockedDuringAttempt[i], wasEnabled_[i]);
-    } catch (...) {
-    }
+    in_.ui.BlockSessionEnd(kF, "");
+    for (std::size_t i = 0; i < kLockedCount; ++i)
+      in_.ui.SetEnabled(kF, kLockedDuringAttempt[i], wasEnabled_[i]);
   }
   Attempt(const Attempt&) = delete;
   Attempt& operator=(const Attempt&) = delete;
 
-  void Downloading(const std::string& path) { downloading_ = path; }
-  void Downloaded() { downloading_.clear(); }
-
  private:
   Installer& in_;
-  int errorsBefore_;
   bool wasEnabled_[kLockedCount] = {};
-  std::string downloading_;
 };
 
 // The package cannot replace a program that is running: before anything is downloaded, the user
@@ -106,12 +87,7 @@ void InstallSequence(Installer& in) {
   ui.SetCaption(kF, Ctl::lblSize,
                 full ? "(Download size is approximatly 2500000 -- 2.5mb)"
                      : "(Download size is approximatly 400K)");
-  const std::string packageName =
-      std::string(full ? "CelvaraStudio_" : "CelvaraStudio_Upgrade_") + kProductVersion + ".exe";
-  attempt.Downloading(s.InstallPath + "\\" + packageName);
-  const bool downloaded = full ? DownloadFullPackage(in) : DownloadUpgradePackage(in);
-  attempt.Downloaded();
-  if (!downloaded)
+  if (!(full ? DownloadFullPackage(in) : DownloadUpgradePackage(in)))
     return;
 
   ui.SetVisible(kF, Ctl::lblDLcomplete, true);
@@ -155,19 +131,6 @@ bool frmInstall_Form_Unload(Installer& in) {
       "Installation in progress. You must 'Cancel'; you cannot unload this process.",
       in.state.MessageTitle, mb::kOk | mb::kIconInformation);
   return true;
-}
-
-// The flags come first: they end the run even if the message cannot be shown. A running transfer
-// stops after its block and deletes its file; a running extraction finishes; then the main loop
-// closes every window.
-void EndRunOnError(Installer& in, const std::string& what) noexcept {
-  in.state.CancelRequested = true;
-  in.state.QuitRequested = true;
-  try {
-    in.os.messageBoxes.Show("The installation stopped because of an unexpected error: " + what,
-                            in.state.MessageTitle, mb::kOk | mb::kIconExclamation);
-  } catch (...) {
-  }
 }
 
 }  // namespace cvi

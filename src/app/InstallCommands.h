@@ -18,7 +18,5 @@ void cmdCancel_Click(Installer& installer);
 bool frmInstall_Form_Unload(Installer& installer);
 // The user's session ends during an attempt: the download's temporary file goes at once.
 void frmInstall_SessionEnding(Installer& installer);
-// An unexpected error in a handler: ends the run as CANCEL does, after a message that names it.
-void EndRunOnError(Installer& installer, const std::string& what) noexcept;
 
 }  // namespace cvi

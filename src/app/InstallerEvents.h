@@ -1,8 +1,6 @@
 // Routes the windows' events to their handlers.
 #pragma once
 
-#include <string>
-
 #include "core/Installer.h"
 #include "ui/Forms.h"
 
@@ -13,7 +11,6 @@ class InstallerEvents : public FormEvents {
   explicit InstallerEvents(Installer& installer) : in_(installer) {}
   void Click(Form form, Ctl ctl) override;
   bool Unload(Form form) override;
-  void Failed(const std::string& what) override;
   void SessionEnding() override;
 
  private:

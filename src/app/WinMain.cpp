@@ -4,12 +4,11 @@
 
 #include <commctrl.h>
 
-#include <exception>
-
 #include "app/InstallCommands.h"
 #include "app/InstallerEvents.h"
 #include "app/Main.h"
 #include "core/Installer.h"
+#include "platform/win32/LeanRuntime.h"
 #include "platform/win32/SingleInstance.h"
 #include "ui/win32/FormWindow.h"
 
@@ -22,13 +21,29 @@ constexpr const char* kSessionClaimName = "Local\\CelvaraStudioInstaller";
 // How long a second installer looks for the first one's window: the first may have been started
 // a moment earlier (a double double-click) and not show it yet.
 constexpr DWORD kFindFirstInstallerMs = 5000;
+constexpr const char* kMessageTitle = "CelvaraStudio Install/Upgrade";
+constexpr const char* kAlreadyRunning =
+    "An installation of CelvaraStudio is already running, perhaps as administrator. Finish it, "
+    "or close it, before you start the installer again.";
 
 }  // namespace
 
+const char cvi::win32::kRuntimeFailureTitle[] = "CelvaraStudio Install/Upgrade";
+const char cvi::win32::kRuntimeFailureText[] =
+    "The installation stopped because of an unexpected error: ";
+
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-  // A second installer shows the first one instead of a window of its own.
-  cvi::win32::SessionClaim claim(kSessionClaimName);
-  if (!claim.First()) {
+  // A second installer shows the first one instead of a window of its own. One that may not even
+  // open the first one's claim (that one runs as administrator) cannot be sure to bring it forward
+  // and says why it ends.
+  using cvi::win32::SessionClaim;
+  SessionClaim claim(kSessionClaimName);
+  if (claim.HeldBy() == SessionClaim::Holder::AnotherOutOfReach) {
+    MessageBoxA(nullptr, kAlreadyRunning, kMessageTitle, MB_OK | MB_ICONINFORMATION);
+    cvi::win32::BringOtherInstanceToFront(cvi::win32::kFormWindowClass, 0);
+    return 0;
+  }
+  if (claim.HeldBy() == SessionClaim::Holder::Another) {
     cvi::win32::BringOtherInstanceToFront(cvi::win32::kFormWindowClass, kFindFirstInstallerMs);
     return 0;
   }
@@ -57,17 +72,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   cvi::Installer installer{installerState, forms, platform};
   cvi::InstallerEvents handlers(installer);
   forms.SetEvents(&handlers);
-  // Handlers report their own errors; this is for the start-up and the main loop themselves.
-  int exitCode = 0;
-  try {
-    cvi::Main(installer);
-  } catch (const std::exception& e) {
-    cvi::EndRunOnError(installer, e.what());
-    exitCode = 1;
-  } catch (...) {
-    cvi::EndRunOnError(installer, "unknown error");
-    exitCode = 1;
-  }
+  cvi::Main(installer);
   forms.SetEvents(nullptr);
-  return exitCode;
+  return 0;
 }

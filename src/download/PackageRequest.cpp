@@ -3,7 +3,6 @@
 
 #include <cctype>
 #include <cstdint>
-#include <cstdio>
 #include <memory>
 
 #include "core/PackageDigests.h"
@@ -91,9 +90,9 @@ bool HasDigest(HeldFile& file, const std::string& pinnedHex) {
   std::uint8_t digest[HeldFile::kSha256Size];
   if (!file.Sha256(digest) || pinnedHex.size() != 2 * HeldFile::kSha256Size)
     return false;
+  static constexpr char kHexDigits[] = "0123456789abcdef";
   for (std::size_t i = 0; i < HeldFile::kSha256Size; ++i) {
-    char hex[3];
-    std::snprintf(hex, sizeof hex, "%02x", digest[i]);
+    const char hex[2] = {kHexDigits[digest[i] >> 4], kHexDigits[digest[i] & 0xF]};
     for (int k = 0; k < 2; ++k) {
       if (std::tolower(static_cast<unsigned char>(pinnedHex[2 * i + k])) != hex[k])
         return false;

@@ -202,11 +202,6 @@ void Forms::UserClose(Form form) {
     slot(form).closedByUser = true;
 }
 
-void Forms::UserActionFailed(const std::string& what) {
-  if (events_)
-    events_->Failed(what);
-}
-
 void Forms::SessionEnding() {
   if (events_)
     events_->SessionEnding();

@@ -52,8 +52,6 @@ class FormEvents {
   virtual void Click(Form form, Ctl ctl) = 0;
   // The window is about to unload; true refuses the unload.
   virtual bool Unload(Form form) = 0;
-  // The window's own code met an unexpected error while handling the user's action.
-  virtual void Failed(const std::string& what) = 0;
   // The user's session ends for good; the process may be ended as soon as this returns.
   virtual void SessionEnding() {}
 };
@@ -101,7 +99,6 @@ class Forms {
   // `text` is in the code page; `keptByCodePage` is false when the user's characters did not all
   // survive the conversion.
   void UserEdited(Form form, Ctl ctl, const std::string& text, bool keptByCodePage = true);
-  void UserActionFailed(const std::string& what);
   void SessionEnding();
 
   // The control that follows (or precedes) `from` in tab order among those that can take the

@@ -704,15 +704,11 @@ bool WritePng(const std::string& path, int width, int height, const std::vector<
   return WriteWholeFile(path, png);
 }
 
-std::string SaveScreenshot(HWND window, const std::string& name) {
-  RECT rect = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
-  if (window != nullptr && !GetWindowRect(window, &rect))
-    return "";
+std::vector<BYTE> ScreenPixels(const RECT& rect) {
   const int width = rect.right - rect.left;
   const int height = rect.bottom - rect.top;
   if (width <= 0 || height <= 0)
-    return "";
-
+    return {};
   win32::WindowDC screen(nullptr);
   win32::MemoryDC memory(CreateCompatibleDC(screen.Get()));
   BITMAPINFO info = {};
@@ -725,11 +721,11 @@ std::string SaveScreenshot(HWND window, const std::string& name) {
   void* bits = nullptr;
   win32::GdiObject bitmap(CreateDIBSection(screen.Get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
   if (!memory.Valid() || !bitmap.Valid() || bits == nullptr)
-    return "";
+    return {};
   {
     win32::SelectIn select(memory.Get(), bitmap.Get());
     if (!BitBlt(memory.Get(), 0, 0, width, height, screen.Get(), rect.left, rect.top, SRCCOPY)) {
-      return "";
+      return {};
     }
     GdiFlush();
   }
@@ -740,8 +736,18 @@ std::string SaveScreenshot(HWND window, const std::string& name) {
     rgb[i * 3 + 1] = bgra[i * 4 + 1];
     rgb[i * 3 + 2] = bgra[i * 4];
   }
+  return rgb;
+}
+
+std::string SaveScreenshot(HWND window, const std::string& name) {
+  RECT rect = {0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+  if (window != nullptr && !GetWindowRect(window, &rect))
+    return "";
+  const std::vector<BYTE> rgb = ScreenPixels(rect);
+  if (rgb.empty())
+    return "";
   const std::string path = ArtifactsFolder() + "\\" + name + ".png";
-  return WritePng(path, width, height, rgb) ? path : "";
+  return WritePng(path, rect.right - rect.left, rect.bottom - rect.top, rgb) ? path : "";
 }
 
 }  // namespace cvi::e2e

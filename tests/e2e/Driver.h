@@ -217,6 +217,10 @@ bool DeleteTree(const std::string& path);
 
 // ---- Screenshots --------------------------------------------------------------------------------
 
+// What the screen shows in `rect` (screen coordinates): rows top-down, red, green, blue bytes;
+// empty on failure.
+std::vector<BYTE> ScreenPixels(const RECT& rect);
+
 // Saves what the screen shows of `window` (null: the whole screen) as <ArtifactsFolder>\<name>.png.
 // Returns the file's path, or "" on failure.
 std::string SaveScreenshot(HWND window, const std::string& name);

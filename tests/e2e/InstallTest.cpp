@@ -162,6 +162,56 @@ TEST_F(Install, FullInstallationOverHttps) {
   ASSERT_TRUE(Ends());
 }
 
+// Names of DLLs that are not known DLLs: Windows looks for them in a program's own folder first.
+constexpr const char* kPlantedDllNames[] = {
+    "uxtheme", "version", "dwmapi",   "wininet", "bcrypt",  "cryptbase", "userenv",
+    "propsys", "winmm",   "iertutil", "urlmon",  "profapi", "oleacc"};
+
+// DLLs planted under those names beside the installer (in a downloads folder) and in the
+// installation folder, where the package runs, with Wine told to prefer them there as Windows does
+// (through the registry, which reaches every program started meanwhile): a plain program
+// there loads one, and a whole installation, the package's run included, loads none.
+TEST_F(Install, FullInstallationLoadsNoPlantedDll) {
+  const std::string downloads = folder_ + "\\Downloads";
+  for (const std::string& folder : {downloads, product_})
+    ASSERT_TRUE(CreateFolders(folder));
+  for (const char* name : kPlantedDllNames) {
+    RegSetKeyValueA(HKEY_CURRENT_USER, "Software\\Wine\\DllOverrides", name, REG_SZ,
+                    "native,builtin", 15);
+    for (const std::string& folder : {downloads, product_}) {
+      ASSERT_TRUE(CopyFileA(ToWindowsPath(CVI_E2E_PLANTED_DLL).c_str(),
+                            (folder + "\\" + name + ".dll").c_str(), FALSE));
+    }
+  }
+  const std::string installer = downloads + "\\CVInstall.exe";
+  const std::string plain = downloads + "\\RivalProgram.exe";
+  ASSERT_TRUE(CopyFileA(InstallerExe().c_str(), installer.c_str(), FALSE));
+  ASSERT_TRUE(CopyFileA(RivalProgramExe().c_str(), plain.c_str(), FALSE));
+  EXPECT_EQ(RunAndWait("\"" + plain + "\" load-library uxtheme.dll"), 0);
+  EXPECT_TRUE(DeleteFileA((downloads + "\\uxtheme.dll.loaded").c_str())) << "planting unseen";
+
+  ASSERT_TRUE(StartExe(installer));
+  ClickInstall(folder_);
+  HWND done = WaitForCompletion();
+  ASSERT_NE(done, nullptr);
+  EXPECT_TRUE(Installed());
+  // Not Finish: the product is a program of its own, which these files would break.
+  Close(done);
+  ASSERT_TRUE(Ends());
+  // Except that Wine's own user32 imports version.dll, and Wine, which has no known DLLs, looks
+  // for it beside every program as it starts; on Windows, what a known DLL imports comes from the
+  // system folder.
+  for (const std::string& folder : {downloads, product_}) {
+    for (const std::string name : kPlantedDllNames) {
+      const std::string planted = folder + "\\" + name + ".dll";
+      EXPECT_FALSE(FileExists(planted + ".loaded")) << planted;
+      EXPECT_TRUE(name == "version" || !FileExists(planted + ".loaded-at-start")) << planted;
+    }
+  }
+  for (const char* name : kPlantedDllNames)
+    RegDeleteKeyValueA(HKEY_CURRENT_USER, "Software\\Wine\\DllOverrides", name);
+}
+
 TEST_F(Install, UpgradeFromTheMachineVariableExitThenLaunch) {
   ASSERT_TRUE(CreateFolders(product_));
   ASSERT_TRUE(WriteWholeFile(product_ + "\\CelvaraStudio.exe", "MZ"));

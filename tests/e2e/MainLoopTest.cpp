@@ -1,11 +1,15 @@
 // Ending the real installer from its window: CANCEL and the close command, whatever other
-// programs do to its shared timer; and one installer at a time.
+// programs do to its shared timer; and one installer at a time, elevated or not.
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <string>
 #include <thread>
 
 #include "Driver.h"
+
+// After Driver.h, which brings <windows.h>.
+#include <sddl.h>
 
 namespace cvi {
 namespace {
@@ -98,6 +102,31 @@ TEST_F(MainLoopEndTest, ASecondInstallerBringsTheFirstToTheFrontAndEnds) {
   EXPECT_TRUE(e2e::WaitUntil([&] { return GetForegroundWindow() == run_.Window(); }))
       << "the first installer was not brought to the front";
   EXPECT_TRUE(run_.process().Running());
+}
+
+// An installer started as administrator holds the session's claim where a standard user's copy
+// may not even open it; a claim that only SYSTEM may open stands in for it. The new copy shows no
+// installer window: it says why and ends.
+TEST(SessionClaimOutOfReach, TheNewInstallerSaysSoAndEnds) {
+  PSECURITY_DESCRIPTOR systemOnly = nullptr;
+  ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(
+      "D:P(A;;GA;;;SY)", SDDL_REVISION_1, &systemOnly, nullptr));
+  SECURITY_ATTRIBUTES attributes{sizeof attributes, systemOnly, FALSE};
+  win32::KernelHandle claim(CreateMutexA(&attributes, FALSE, "Local\\CelvaraStudioInstaller"));
+  LocalFree(systemOnly);
+  ASSERT_TRUE(claim.Valid());
+
+  e2e::Process second;
+  ASSERT_TRUE(e2e::StartInstaller(second));
+  HWND box = e2e::WaitForMessageBox(e2e::kMessageTitle, second.Id());
+  ASSERT_NE(box, nullptr) << "no message";
+  EXPECT_NE(e2e::MessageBoxText(box).find("already running, perhaps as administrator"),
+            std::string::npos);
+  EXPECT_EQ(e2e::FindWindowByTitle(e2e::kInstallWindowTitle, second.Id()), nullptr);
+  e2e::AnswerMessageBox(box, IDOK);
+  DWORD exitCode = 1;
+  ASSERT_TRUE(second.WaitForExit(5000, &exitCode)) << "still running after the message";
+  EXPECT_EQ(0u, exitCode);
 }
 
 }  // namespace

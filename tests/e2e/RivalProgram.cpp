@@ -6,8 +6,10 @@
 //   RivalProgram.exe hold-clipboard MS      waits (at most a minute) for a window whose title
 //                                           contains "WinZip Self-Extractor -", then keeps the
 //                                           clipboard open for MS milliseconds and ends
+//   RivalProgram.exe load-library NAME      loads the DLL NAME as a program does that leaves the
+//                                           DLL search as it is, and ends: 0 when it was loaded
 //
-// Both show a window titled "Rival - ..." once they are ready; they end on WM_CLOSE.
+// The first two show a window titled "Rival - ..." once they are ready; they end on WM_CLOSE.
 #include <windows.h>
 
 #include <cstdio>
@@ -112,6 +114,9 @@ int main(int argc, char** argv) {
     return TakeForeground(argv[2]);
   if (mode == "hold-clipboard")
     return HoldClipboard(static_cast<DWORD>(std::strtoul(argv[2], nullptr, 10)));
-  std::fprintf(stderr, "usage: RivalProgram take-foreground FILE | hold-clipboard MS\n");
+  if (mode == "load-library")
+    return LoadLibraryA(argv[2]) ? 0 : 1;
+  std::fprintf(
+      stderr, "usage: RivalProgram take-foreground FILE | hold-clipboard MS | load-library NAME\n");
   return 2;
 }

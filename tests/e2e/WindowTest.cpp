@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "Driver.h"
+#include "E2ePaths.h"
 
 namespace cvi {
 namespace {
@@ -65,6 +67,39 @@ TEST_F(InstallWindowTest, ControlsAreAtTheirDesignPlaces) {
     EXPECT_NEAR(row.height / kTwipsPerPixel, rect.bottom - rect.top, 1);
     EXPECT_TRUE(Visible(control));
   }
+}
+
+// At 96 dpi the picture shows exactly the pixels of the bitmap the build draws, down to the white
+// strip laid over its bottom.
+TEST_F(InstallWindowTest, PictureShowsTheBitmapsPixels) {
+  const std::string bmp = e2e::ReadWholeFile(e2e::ToWindowsPath(CVI_E2E_PICTURE_BMP));
+  ASSERT_EQ(bmp.size(), 182390u);
+  const int width = 394;
+  const int height = 154;
+  const std::size_t bmpRow = (width * 3 + 3) & ~3;
+  const int rows = (FindControl(Form::frmInstall, Ctl::Label6)->top -
+                    FindControl(Form::frmInstall, Ctl::Image1)->top) /
+                   kTwipsPerPixel;
+  RECT rect;
+  ASSERT_TRUE(GetWindowRect(run_[Ctl::Image1], &rect));
+  ASSERT_EQ(rect.right - rect.left, width);
+  ASSERT_EQ(rect.bottom - rect.top, height);
+  rect.bottom = rect.top + rows;
+  int differing = 0;
+  e2e::WaitUntil([&] {
+    const std::vector<BYTE> shown = e2e::ScreenPixels(rect);
+    differing = shown.empty() ? width * rows : 0;
+    for (int y = 0; y < rows && !shown.empty(); ++y) {
+      const char* bgr = &bmp[54 + (height - 1 - y) * bmpRow];
+      for (int x = 0; x < width; ++x) {
+        const BYTE* rgb = &shown[(y * width + x) * 3];
+        differing += rgb[0] != BYTE(bgr[3 * x + 2]) || rgb[1] != BYTE(bgr[3 * x + 1]) ||
+                     rgb[2] != BYTE(bgr[3 * x]);
+      }
+    }
+    return differing == 0;
+  });
+  EXPECT_EQ(differing, 0) << "pixels of " << width * rows;
 }
 
 TEST_F(InstallWindowTest, FreshStartShowsNoMessagesAndNoProgress) {

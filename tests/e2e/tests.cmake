@@ -17,6 +17,8 @@ file(GENERATE OUTPUT ${CVI_E2E_GENERATED}/E2ePaths.h CONTENT
 #define CVI_E2E_RIVAL_PROGRAM_EXE \"$<TARGET_FILE:rival_program>\"
 #define CVI_E2E_ARTIFACTS_DIR \"${CMAKE_BINARY_DIR}/artifacts\"
 #define CVI_E2E_PACKAGES_DIR \"${CMAKE_BINARY_DIR}/packages\"
+#define CVI_E2E_PICTURE_BMP \"${CVI_RESOURCES_DIR}/Product.bmp\"
+#define CVI_E2E_LEAN_RUNTIME_PROBE_EXE \"$<TARGET_FILE:lean_runtime_probe>\"
 ")
 
 # Another program on the desktop: it takes the foreground, or holds the clipboard.

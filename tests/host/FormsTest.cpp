@@ -99,7 +99,6 @@ class CountingEvents : public FormEvents {
     ++unloads;
     return refuse;
   }
-  void Failed(const std::string&) override {}
   std::vector<Ctl> clicks;
   int unloads = 0;
   bool refuse = false;

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <stdexcept>
 
 #include "Doubles.h"
 #include "ExpectedTexts.h"
@@ -206,42 +205,6 @@ TEST(InstallSequence, NoSecondAttemptAndNoPathChangeWhileOneRuns) {
   EXPECT_TRUE(r.browser.calls.empty());
   EXPECT_EQ(r.state.InstallPath, kFolder);
   EXPECT_EQ(r.processes.started.size(), 1u);
-}
-
-// An unexpected error ends the run with a message that names it; the attempt is undone as far as
-// a later one could trip over it.
-TEST(InstallSequence, AnErrorInAnAttemptEndsTheRun) {
-  SequenceRig r;
-  r.At(50, Ctl::cmdInstall);
-  r.events.AtYield(2, [] { throw std::runtime_error("disk on fire"); });
-  r.Run();
-  ASSERT_EQ(r.boxes.shown.size(), 1u);
-  EXPECT_NE(r.boxes.shown[0].text.find("disk on fire"), std::string::npos);
-  EXPECT_EQ(r.boxes.shown[0].title, "CelvaraStudio Install/Upgrade");
-  EXPECT_FALSE(r.state.InstallInProgress);
-  EXPECT_FALSE(r.files.Exists(kPackage));
-  EXPECT_EQ(r.screen.pointer, Screen::kDefault);
-  EXPECT_FALSE(r.ui.AnyLoaded());
-}
-
-TEST(InstallSequence, AnErrorInACompletionWindowEndsTheRun) {
-  SequenceRig r;
-  r.At(50, Ctl::cmdInstall);
-  bool thrown = false;
-  r.events.At(5000, [&] {
-    r.boxes.onShow = [&thrown] {
-      if (!thrown) {
-        thrown = true;
-        throw std::logic_error("no product");
-      }
-    };
-    r.ui.UserClick(Form::frmLaunchFull, Ctl::cmdFinish);
-  });
-  r.Run();
-  ASSERT_EQ(r.boxes.shown.size(), 2u);
-  EXPECT_NE(r.boxes.shown[1].text.find("no product"), std::string::npos);
-  EXPECT_FALSE(r.ui.AnyLoaded());
-  EXPECT_LT(r.events.now, 20000);
 }
 
 }  // namespace

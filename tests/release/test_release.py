@@ -106,6 +106,9 @@ class Refusals(unittest.TestCase):
                 ("certificate without password", good + ["--sign", pfx], "go together"),
                 ("plain http is warned of", [path("empty"), path("out"), "--url",
                                              "http://example.com/packages/"], "prefer https"),
+                ("neither signed nor said to be unsigned", good, "SmartScreen"),
+                ("signed and said to be unsigned",
+                 good + ["--unsigned", "--sign", pfx, "--sign-pass", password], "contradict"),
                 ("OUT_DIR inside the product",
                  [path("product"), path("product", "out")] + good[2:], "lies inside"),
             ]

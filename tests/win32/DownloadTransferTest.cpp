@@ -437,24 +437,27 @@ TEST_F(DownloadTransfer, NoRoomForTheAnnouncedLength) {
   EXPECT_EQ(Shown(Ctl::lblBytesDownloaded), "0");
 }
 
-// The package over https, straight or after the site's http address sent the installer there,
-// and through the proxy that the system's settings name, for http (a forwarded request) and https
-// (a tunnel); the proxy has seen both.
+// The package through the proxy that the system's settings name, for http (a forwarded request)
+// and https (a tunnel), and the proxy has seen both; then over https straight, and after the site's
+// http address sent the installer there. The proxy comes first: WinINet keeps a connection to a
+// server for the process, and a tunnel is only asked for on a new one.
 TEST_F(DownloadTransfer, HttpsAndTheSystemProxy) {
   const std::string tlsPort = std::to_string(e2e::VendorPort() + 1);
+  {
+    e2e::SystemProxy proxy(ProxyServer());
+    const std::string plain =
+        "http://127.0.0.2:" + std::to_string(e2e::VendorPort()) + "/packages/";
+    EXPECT_TRUE(DownloadPackageFrom(in_, plain, false));
+    state_.HeldPackage.reset();
+    EXPECT_TRUE(DownloadPackageFrom(in_, TlsUrl("packages/"), false));
+    state_.HeldPackage.reset();
+    const std::string seen = e2e::FetchText("http://" + ProxyServer() + "/seen");
+    EXPECT_NE(seen.find("GET " + plain + "CelvaraStudio_v3.9.exe\n"), std::string::npos) << seen;
+    EXPECT_NE(seen.find("CONNECT localhost:" + tlsPort + "\n"), std::string::npos) << seen;
+  }
   EXPECT_TRUE(DownloadPackageFrom(in_, TlsUrl("packages/"), false));
   state_.HeldPackage.reset();
   EXPECT_TRUE(DownloadPackageFrom(in_, ServerUrl("tohttps/" + tlsPort + "/packages/"), false));
-  state_.HeldPackage.reset();
-
-  e2e::SystemProxy proxy(ProxyServer());
-  const std::string plain = "http://127.0.0.2:" + std::to_string(e2e::VendorPort()) + "/packages/";
-  EXPECT_TRUE(DownloadPackageFrom(in_, plain, false));
-  state_.HeldPackage.reset();
-  EXPECT_TRUE(DownloadPackageFrom(in_, TlsUrl("packages/"), false));
-  const std::string seen = e2e::FetchText("http://" + ProxyServer() + "/seen");
-  EXPECT_NE(seen.find("GET " + plain + "CelvaraStudio_v3.9.exe\n"), std::string::npos) << seen;
-  EXPECT_NE(seen.find("CONNECT localhost:" + tlsPort + "\n"), std::string::npos) << seen;
 }
 
 // A download that cannot be made says why after the URL message, and leaves nothing behind.

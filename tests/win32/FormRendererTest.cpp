@@ -28,9 +28,7 @@ class RecordingEvents : public FormEvents {
     ++unloads;
     return refuseUnload;
   }
-  void Failed(const std::string& what) override { failures.push_back(what); }
   std::vector<Ctl> clicks;
-  std::vector<std::string> failures;
   int unloads = 0;
   bool refuseUnload = false;
 };

@@ -36,6 +36,7 @@
 #include <vector>
 
 #include "ZipArchive.h"
+#include "platform/win32/LeanRuntime.h"
 #include "platform/win32/OleSession.h"
 
 namespace {
@@ -655,6 +656,10 @@ int ShowDialog(Package& package, const Options& options) {
 }
 
 }  // namespace
+
+const char cvi::win32::kRuntimeFailureTitle[] = "WinZip Self-Extractor";
+const char cvi::win32::kRuntimeFailureText[] =
+    "The package cannot be unpacked because of an unexpected error: ";
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   const Options options = ReadOptions();

@@ -1,11 +1,11 @@
 // Reading the zip archive that follows the self-extractor stub.
 #include "ZipArchive.h"
 
-#include <zlib.h>
-
 #include <algorithm>
 #include <map>
 #include <set>
+
+#include "codec/Inflate.h"
 
 namespace cvi::sfx {
 namespace {
@@ -300,26 +300,14 @@ ZipResult ZipArchive::Read(const ZipEntry& entry, std::string* data) const {
   if (entry.method == kStored) {
     data->assign(reinterpret_cast<const char*>(in), entry.size);
   } else {
-    // One byte of room beyond the stated size shows a stream that is longer than it claims.
-    data->assign(std::size_t{entry.size} + 1, '\0');
-    z_stream stream{};
-    if (inflateInit2(&stream, -MAX_WBITS) != Z_OK)
-      return Fail(ZipStatus::TooLarge, "Not enough memory to unpack " + Quoted(entry.name) + ".");
-    stream.next_in = const_cast<unsigned char*>(in);
-    stream.avail_in = entry.compressedSize;
-    stream.next_out = reinterpret_cast<unsigned char*>(&(*data)[0]);
-    stream.avail_out = entry.size + 1;
-    const int result = inflate(&stream, Z_FINISH);
-    const bool whole = result == Z_STREAM_END && stream.total_out == entry.size &&
-                       stream.total_in == entry.compressedSize;
-    inflateEnd(&stream);
-    if (!whole)
+    // A stream longer than the stated size does not fit, one that is shorter leaves a gap.
+    data->assign(entry.size, '\0');
+    const codec::Inflated result = codec::Inflate(
+        in, entry.compressedSize, reinterpret_cast<std::uint8_t*>(&(*data)[0]), data->size());
+    if (!result.ok || result.written != entry.size || result.read != entry.compressedSize)
       return Damaged("the compressed data" + named + " is corrupt or has the wrong size");
-    data->resize(entry.size);
   }
-  const uLong crc =
-      crc32(0, reinterpret_cast<const Bytef*>(data->data()), static_cast<uInt>(data->size()));
-  if (crc != entry.crc)
+  if (codec::Crc32(data->data(), data->size()) != entry.crc)
     return Damaged("the CRC" + named + " does not match");
   return {};
 }

@@ -4,14 +4,7 @@ set(CVI_SFX_DIR ${CMAKE_CURRENT_LIST_DIR})
 
 add_library(cvsfxzip STATIC ${CVI_SFX_DIR}/ZipArchive.cpp)
 target_include_directories(cvsfxzip PUBLIC ${CVI_SFX_DIR})
-target_link_libraries(cvsfxzip PRIVATE cvwarnings)
-if(MINGW)
-  # zlib's static archive: the import library would make the stub need zlib1.dll.
-  target_link_libraries(cvsfxzip PUBLIC -l:libz.a)
-else()
-  find_package(ZLIB REQUIRED)
-  target_link_libraries(cvsfxzip PUBLIC ZLIB::ZLIB)
-endif()
+target_link_libraries(cvsfxzip PUBLIC cvcodec PRIVATE cvwarnings cvlean)
 
 if(WIN32)
   configure_file(${CVI_SFX_DIR}/SfxStub.manifest.in ${CMAKE_BINARY_DIR}/tools/sfx/SfxStub.manifest
@@ -19,16 +12,16 @@ if(WIN32)
   set_source_files_properties(${CVI_SFX_DIR}/SfxStub.rc PROPERTIES OBJECT_DEPENDS
     "${CMAKE_BINARY_DIR}/tools/sfx/SfxStub.manifest;${CVI_RESOURCES_DIR}/Version.h;${CMAKE_SOURCE_DIR}/src/resources/VersionInfo.rc")
   add_executable(sfx_stub WIN32 ${CVI_SFX_DIR}/SfxStub.cpp ${CVI_SFX_DIR}/SfxStub.rc)
-  target_link_libraries(sfx_stub PRIVATE cvsfxzip cvwarnings shell32 ole32)
+  # It runs from the installation folder: its entry point takes that folder out of the DLL search,
+  # as the installer's does.
+  target_link_libraries(sfx_stub PRIVATE cvsfxzip cvdllsearch cvwarnings shell32 ole32)
   target_include_directories(sfx_stub PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_BINARY_DIR}/tools/sfx
                                               ${CVI_RESOURCES_DIR} ${CMAKE_SOURCE_DIR}/src/resources)
   target_compile_definitions(sfx_stub PRIVATE WINVER=0x0601 _WIN32_WINNT=0x0601 NOMINMAX STRICT)
   set_target_properties(sfx_stub PROPERTIES OUTPUT_NAME SfxStub
     RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tools/sfx)
-  if(MINGW)
-    target_link_options(sfx_stub PRIVATE -static -static-libgcc -static-libstdc++ -s
-                                         -Wl,--gc-sections)
-  endif()
+  # Every package carries it: built as lean as CVInstall.exe (cmake/LeanProgram.cmake).
+  cvi_lean_program(sfx_stub)
 
   # Each package is rebuilt when the stub, its files or a script changes; with a certificate
   # given, what lands in packages/ is the signed package.
@@ -84,7 +77,9 @@ elseif(CVINSTALL_TESTS)
   # With the host tests: the archive reader natively, and the package builder.
   include(GoogleTest)
   add_executable(sfx_tests ${CVI_SFX_DIR}/ZipArchiveTest.cpp)
-  target_link_libraries(sfx_tests PRIVATE cvsfxzip gtest_main cvwarnings)
+  # zlib makes the deflate data of the archives the tests write.
+  find_package(ZLIB REQUIRED)
+  target_link_libraries(sfx_tests PRIVATE cvsfxzip ZLIB::ZLIB gtest_main cvwarnings)
   gtest_discover_tests(sfx_tests DISCOVERY_TIMEOUT 60)
   add_test(NAME make_package COMMAND ${Python3_EXECUTABLE} ${CVI_SFX_DIR}/test_make_package.py)
 endif()

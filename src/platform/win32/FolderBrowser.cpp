@@ -3,7 +3,6 @@
 #include <ole2.h>
 #include <shlobj.h>
 
-#include <exception>
 #include <functional>
 #include <string>
 
@@ -44,8 +43,6 @@ BOOL PathOf(LPCITEMIDLIST item, char (&buffer)[MAX_PATH]) {
 struct BrowseContext {
   const std::string* startFolder;
   const std::function<bool()>* stillWanted;
-  // An error met in a callback, carried past the shell's code to the caller.
-  std::exception_ptr error;
 };
 
 constexpr UINT kWatchIntervalMs = 100;
@@ -60,31 +57,21 @@ void CloseAsCancelled(HWND dialog, BrowseContext* context) {
 // the dialog then goes instead of lingering.
 void CALLBACK WatchTimerProc(HWND dialog, UINT, UINT_PTR id, DWORD) {
   auto* context = reinterpret_cast<BrowseContext*>(id);
-  try {
-    if (!(*context->stillWanted)())
-      CloseAsCancelled(dialog, context);
-  } catch (...) {
-    context->error = std::current_exception();
+  if (!(*context->stillWanted)())
     CloseAsCancelled(dialog, context);
-  }
 }
 
 int CALLBACK BrowseCallbackProc(HWND dialog, UINT message, LPARAM param, LPARAM data) {
   auto* context = reinterpret_cast<BrowseContext*>(data);
-  try {
-    if (message == BFFM_INITIALIZED) {
-      SendMessageA(dialog, BFFM_SETSELECTIONA, TRUE,
-                   reinterpret_cast<LPARAM>(context->startFolder->c_str()));
-      SetTimer(dialog, reinterpret_cast<UINT_PTR>(context), kWatchIntervalMs, WatchTimerProc);
-    } else if (message == BFFM_SELCHANGED) {
-      char path[MAX_PATH];
-      if (PathOf(reinterpret_cast<LPCITEMIDLIST>(param), path) == 1) {
-        SendMessageA(dialog, BFFM_SETSTATUSTEXTA, 0, reinterpret_cast<LPARAM>(path));
-      }
+  if (message == BFFM_INITIALIZED) {
+    SendMessageA(dialog, BFFM_SETSELECTIONA, TRUE,
+                 reinterpret_cast<LPARAM>(context->startFolder->c_str()));
+    SetTimer(dialog, reinterpret_cast<UINT_PTR>(context), kWatchIntervalMs, WatchTimerProc);
+  } else if (message == BFFM_SELCHANGED) {
+    char path[MAX_PATH];
+    if (PathOf(reinterpret_cast<LPCITEMIDLIST>(param), path) == 1) {
+      SendMessageA(dialog, BFFM_SETSTATUSTEXTA, 0, reinterpret_cast<LPARAM>(path));
     }
-  } catch (...) {
-    context->error = std::current_exception();
-    CloseAsCancelled(dialog, context);
   }
   return 0;
 }
@@ -98,7 +85,7 @@ std::string Win32FolderBrowser::BrowseForFolder(const std::string& title,
                                                 const std::function<bool()>& stillWanted) {
   OleSession ole;
   const std::string browseTitle = title;
-  BrowseContext context{&startFolder, &stillWanted, nullptr};
+  BrowseContext context{&startFolder, &stillWanted};
 
   BROWSEINFOA info = {};
   info.hwndOwner = forms_ ? forms_->FirstVisibleForm() : nullptr;
@@ -111,8 +98,6 @@ std::string Win32FolderBrowser::BrowseForFolder(const std::string& title,
   info.iImage = 0;
 
   ItemIdList chosen(SHBrowseForFolderA(&info));
-  if (context.error)
-    std::rethrow_exception(context.error);
   if (!chosen)
     return "";
 

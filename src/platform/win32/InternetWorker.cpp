@@ -72,11 +72,10 @@ class Link : public JobOutput {
 
   static DWORD WINAPI Run(void* parameter) {
     Link* link = static_cast<Link*>(parameter);
-    try {
+    {
       Win32Internet net;
       link->job_->Run(net, *link);
       link->job_.reset();
-    } catch (...) {
     }
     link->Finish();
     link->Release();

@@ -5,17 +5,25 @@
 // the start-up. Each function's import slot here starts at a stand-in that loads the DLL from the
 // system folder, puts the real function into the slot and calls it, so later calls go straight
 // through (two threads meeting a stand-in at once both load the DLL and store the same address).
-// The slots take the place of the import table's entries; the DLLs load by full path, so
-// a DLL of the same name beside the installer (in a downloads folder, say) is never picked up.
+// The slots take the place of the import table's entries; the DLLs and what they need load from
+// the system folder only (LoadSystemLibrary), so a DLL of the same name beside the installer (in a
+// downloads folder, say) is never picked up. The common controls and the theme library, needed
+// for the window itself, come through here too: they are not known DLLs, so imported, they and
+// what they load as they start would be looked for beside the installer before its first
+// instruction.
 // Linked into CVInstall.exe only; scripts/check-imports checks that none of these DLLs is imported.
 #include <windows.h>
 
 #include <bcrypt.h>
+#include <commctrl.h>
 #include <ole2.h>
 #include <shlobj.h>
+#include <uxtheme.h>
 #include <wininet.h>
 
 #include <string>
+
+#include "platform/win32/DllSearch.h"
 
 namespace cvi::win32 {
 namespace {
@@ -24,14 +32,9 @@ namespace {
 // would at start: it says which and ends. The address is handed out untyped, for the caller to
 // give it the SDK's type.
 void* Find(const char* dll, const char* function) {
-  char folder[MAX_PATH] = {};
-  const UINT length = GetSystemDirectoryA(folder, MAX_PATH);
   FARPROC found = nullptr;
-  if (length > 0 && length < MAX_PATH) {
-    const std::string path = std::string(folder, length) + "\\" + dll;
-    if (HMODULE module = LoadLibraryA(path.c_str()))
-      found = GetProcAddress(module, function);
-  }
+  if (HMODULE module = LoadSystemLibrary(dll))
+    found = GetProcAddress(module, function);
   if (!found) {
     const std::string text = std::string("The system library ") + dll +
                              " could not be loaded, or lacks " + function +
@@ -72,6 +75,35 @@ void* Find(const char* dll, const char* function) {
 CVI_LAZY_IMPORT("ole32.dll", HRESULT, OleInitialize, 4, (LPVOID reserved), (reserved))
 CVI_LAZY_IMPORT("ole32.dll", void, OleUninitialize, 0, (), ())
 CVI_LAZY_IMPORT("ole32.dll", void, CoTaskMemFree, 4, (LPVOID memory), (memory))
+
+CVI_LAZY_IMPORT("comctl32.dll",
+                WINBOOL,
+                InitCommonControlsEx,
+                4,
+                (const INITCOMMONCONTROLSEX* controls),
+                (controls))
+CVI_LAZY_FUNCTION("comctl32.dll",
+                  WINBOOL,
+                  SetWindowSubclass,
+                  (HWND window, SUBCLASSPROC procedure, UINT_PTR id, DWORD_PTR data),
+                  (window, procedure, id, data))
+CVI_LAZY_FUNCTION("comctl32.dll",
+                  WINBOOL,
+                  RemoveWindowSubclass,
+                  (HWND window, SUBCLASSPROC procedure, UINT_PTR id),
+                  (window, procedure, id))
+CVI_LAZY_FUNCTION("comctl32.dll",
+                  LRESULT,
+                  DefSubclassProc,
+                  (HWND window, UINT message, WPARAM wParam, LPARAM lParam),
+                  (window, message, wParam, lParam))
+
+CVI_LAZY_IMPORT("uxtheme.dll",
+                HRESULT,
+                SetWindowTheme,
+                12,
+                (HWND window, LPCWSTR application, LPCWSTR list),
+                (window, application, list))
 
 CVI_LAZY_IMPORT("shell32.dll",
                 PIDLIST_ABSOLUTE,

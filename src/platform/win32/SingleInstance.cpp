@@ -26,10 +26,14 @@ BOOL CALLBACK FindOthersWindow(HWND window, LPARAM data) {
 
 }  // namespace
 
-// A claim that cannot be made at all (the name taken by another kind of object) lets the installer
-// run: refusing would let any program keep it from ever starting.
+// A claim that cannot be made at all for another reason (the name taken by another kind of
+// object) lets the installer run: refusing would let any program keep it from ever starting.
 SessionClaim::SessionClaim(const char* name) : mutex_(CreateMutexA(nullptr, FALSE, name)) {
-  first_ = !mutex_ || GetLastError() != ERROR_ALREADY_EXISTS;
+  const DWORD error = GetLastError();
+  if (!mutex_ && error == ERROR_ACCESS_DENIED)
+    holder_ = Holder::AnotherOutOfReach;
+  else if (mutex_ && error == ERROR_ALREADY_EXISTS)
+    holder_ = Holder::Another;
 }
 
 bool BringOtherInstanceToFront(const char* windowClass, DWORD timeoutMs) {

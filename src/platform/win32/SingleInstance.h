@@ -9,13 +9,21 @@ namespace cvi::win32 {
 // at once would fight over the package file, the keyboard focus and the self-extractor's dialog.
 class SessionClaim {
  public:
+  enum class Holder {
+    ThisProcess,
+    // Another installer of the session holds it, one whose claim this process could open.
+    Another,
+    // Another installer holds it that this process may not even open: one started as
+    // administrator, when this one was not.
+    AnotherOutOfReach,
+  };
+
   explicit SessionClaim(const char* name);
-  // False when another process of the session holds the claim.
-  bool First() const { return first_; }
+  Holder HeldBy() const { return holder_; }
 
  private:
   KernelHandle mutex_;
-  bool first_ = true;
+  Holder holder_ = Holder::ThisProcess;
 };
 
 // Brings the visible window of `windowClass` that another process shows, or the box that window is

@@ -7,6 +7,7 @@
 
 #include "resources/resource.h"
 #include "ui/win32/FormParts.h"
+#include "ui/win32/PictureResource.h"
 
 namespace cvi::win32 {
 
@@ -244,8 +245,7 @@ void Win32FormView::DrawPictureIn(HDC dc, const RECT& rect) {
   const int width = rect.right - rect.left;
   const int height = rect.bottom - rect.top;
   if (!picture_) {
-    picture_.Reset(LoadImageA(instance_, MAKEINTRESOURCEA(IDB_PRODUCT), IMAGE_BITMAP, 0, 0,
-                              LR_CREATEDIBSECTION));
+    picture_.Reset(LoadPngResource(instance_, IDB_PRODUCT));
   }
   BITMAP info{};
   if (!picture_ || !GetObjectA(picture_.Get(), sizeof(info), &info)) {

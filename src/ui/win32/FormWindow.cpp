@@ -6,7 +6,6 @@
 #include <uxtheme.h>
 
 #include <algorithm>
-#include <exception>
 #include <iterator>
 
 #include "resources/resource.h"
@@ -496,29 +495,7 @@ LRESULT CALLBACK Win32FormView::FormProc(HWND hwnd, UINT message, WPARAM wParam,
     SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
   if (!window)
     return DefWindowProcA(hwnd, message, wParam, lParam);
-  try {
-    return window->view->HandleMessage(*window, message, wParam, lParam);
-  } catch (...) {
-    window->view->ReportFailure();
-    return 0;
-  }
-}
-
-// Nothing may escape into the system's code, and nothing may be swallowed either: the model's
-// handler ends the run with a message that names the error.
-void Win32FormView::ReportFailure() noexcept {
-  try {
-    std::string what = "unknown error";
-    try {
-      throw;
-    } catch (const std::exception& e) {
-      what = e.what();
-    } catch (...) {
-    }
-    if (forms_)
-      forms_->UserActionFailed(what);
-  } catch (...) {
-  }
+  return window->view->HandleMessage(*window, message, wParam, lParam);
 }
 
 // The frame passes its children's notifications and colour requests on to the window, and paints
@@ -528,7 +505,7 @@ LRESULT CALLBACK Win32FormView::FrameProc(HWND hwnd,
                                           WPARAM wParam,
                                           LPARAM lParam,
                                           UINT_PTR,
-                                          DWORD_PTR data) try {
+                                          DWORD_PTR data) {
   auto* window = reinterpret_cast<FormWindow*>(data);
   switch (message) {
     case WM_COMMAND:
@@ -553,9 +530,6 @@ LRESULT CALLBACK Win32FormView::FrameProc(HWND hwnd,
       break;
   }
   return DefSubclassProc(hwnd, message, wParam, lParam);
-} catch (...) {
-  reinterpret_cast<FormWindow*>(data)->view->ReportFailure();
-  return 0;
 }
 
 LRESULT Win32FormView::HandleMessage(FormWindow& window,

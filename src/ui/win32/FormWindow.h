@@ -81,8 +81,6 @@ class Win32FormView : public FormView, public MessageFilter, public FormWindows 
   static LRESULT CALLBACK
   OptionProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id, DWORD_PTR data);
   LRESULT HandleMessage(FormWindow& window, UINT message, WPARAM wParam, LPARAM lParam);
-  // From inside a catch block: hands the error being handled to the model.
-  void ReportFailure() noexcept;
 
   void MakeControls(FormWindow& window);
   void MakeControl(FormWindow& window, ControlWindow& control);
