@@ -44,6 +44,20 @@ class Attempt {
   bool wasEnabled_[kLockedCount] = {};
 };
 
+// The package cannot replace a program that is running: before anything is downloaded, the user
+// is asked to close it.
+bool ProductInUse(Installer& in) {
+  const std::string program = in.state.InstallPath + "\\" + kProductExeName;
+  if (in.os.files.FindEntry(program, EntryKind::OrdinaryFile).empty() ||
+      in.os.files.TryOpenForWriting(program) != FileError::InUse)
+    return false;
+  in.os.messageBoxes.Show("CelvaraStudio is in use: " + program +
+                              "\r\rPlease close CelvaraStudio, then try again. Nothing has been "
+                              "downloaded or changed.",
+                          in.state.MessageTitle, mb::kOk | mb::kIconExclamation);
+  return true;
+}
+
 }  // namespace
 
 // A second attempt must never start inside a running one, nor while the folder dialog may still
@@ -62,9 +76,11 @@ void InstallSequence(Installer& in) {
 
   if (s.FullInstallMode) {
     const std::string typed = ui.Caption(kF, Ctl::txtInstallPath);
-    if (!ValidateInstallPath(in, typed))
+    if (!ValidateInstallPath(in, typed, ui.AlteredByCodePage(kF, Ctl::txtInstallPath)))
       return;
   }
+  if (ProductInUse(in))
+    return;
 
   // Validation may have turned the attempt into an upgrade.
   const bool full = s.FullInstallMode;

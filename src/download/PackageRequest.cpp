@@ -110,16 +110,25 @@ std::string FailureCaption(DownloadResult result,
                            const std::string& url,
                            const std::string& localPath,
                            const Downloaded& got) {
-  if (result == DownloadResult::DownloadIoError && got.problem == IoProblem::FileInUse)
-    return FileInUseMessage(got.inUsePath);
-  if (result == DownloadResult::DownloadIoError && got.problem == IoProblem::NoRoom) {
-    const std::size_t slash = localPath.find_last_of('\\');
-    return NoRoomMessage(localPath.substr(0, slash == std::string::npos ? 0 : slash), got.announced,
-                         got.freeBytes);
-  }
   if (result == DownloadResult::DownloadNotRetrieved) {
     return WithCause(DownloadFailureMessage(result, url),
                      WebPageArrived(got) ? kWebPageSentence : NetProblemSentence(got.netProblem));
+  }
+  if (result != DownloadResult::DownloadIoError)
+    return DownloadFailureMessage(result, url);
+  const std::size_t slash = localPath.find_last_of('\\');
+  const std::string folder = localPath.substr(0, slash == std::string::npos ? 0 : slash);
+  switch (got.problem) {
+    case IoProblem::FileInUse:
+      return FileInUseMessage(got.inUsePath);
+    case IoProblem::NoRoom:
+      return NoRoomMessage(folder, got.announced, got.freeBytes);
+    case IoProblem::WrongLength:
+      return WithCause(VerificationMessage(), WebPageArrived(got) ? kWebPageSentence : "");
+    case IoProblem::FolderUnwritable:
+      return FolderMessage(folder);
+    case IoProblem::None:
+      break;
   }
   return DownloadFailureMessage(result, url);
 }
@@ -130,7 +139,10 @@ bool DownloadPackage(Installer& in,
                      const char* namePrefix,
                      std::string InstallerState::*nameField,
                      const char* pinnedSha256,
-                     const TransferLimits& limits) {
+                     long long pinnedSize,
+                     TransferLimits limits) {
+  // A body that is not the package's length is not the package, and is never written beyond it.
+  limits.bodyBytes = pinnedSize;
   in.ui.SetVisible(Form::frmInstall, Ctl::lblDownLoadError, false);
   in.ui.SetCaption(Form::frmInstall, Ctl::lblDownLoadError, "");
 
@@ -218,6 +230,14 @@ std::string FileInUseMessage(const std::string& path) {
                        "Please close that program and click 'Install' again.");
 }
 
+std::string FolderMessage(const std::string& folder) {
+  return WithCause(DownloadFailureMessage(DownloadResult::DownloadIoError, ""),
+                   std::string("The installation folder ") + kCR + "      " + folder + kCR +
+                       "cannot be written to: it may have been removed, renamed or made "
+                       "read-only, or its drive may be full. Please check the folder and click "
+                       "'Install' again.");
+}
+
 std::string NoRoomMessage(const std::string& folder, std::int64_t needed, std::int64_t free) {
   return WithCause(DownloadFailureMessage(DownloadResult::DownloadIoError, ""),
                    "Not enough disk space: the installation file needs " + std::to_string(needed) +
@@ -232,10 +252,11 @@ bool DownloadPackageFrom(Installer& in,
                          const TransferLimits& limits) {
   if (upgrade) {
     return DownloadPackage(in, baseUrl, "CelvaraStudio_Upgrade_",
-                           &InstallerState::UpgradePackageName, kUpgradePackageSha256, limits);
+                           &InstallerState::UpgradePackageName, kUpgradePackageSha256,
+                           kUpgradePackageSize, limits);
   }
   return DownloadPackage(in, baseUrl, "CelvaraStudio_", &InstallerState::FullPackageName,
-                         kFullPackageSha256, limits);
+                         kFullPackageSha256, kFullPackageSize, limits);
 }
 
 bool DownloadFullPackage(Installer& in) {

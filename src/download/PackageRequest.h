@@ -26,5 +26,6 @@ std::string DownloadFailureMessage(DownloadResult result, const std::string& url
 // The I/O message, followed by the cause that it would not tell.
 std::string FileInUseMessage(const std::string& path);
 std::string NoRoomMessage(const std::string& folder, std::int64_t needed, std::int64_t free);
+std::string FolderMessage(const std::string& folder);
 
 }  // namespace cvi

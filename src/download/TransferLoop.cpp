@@ -21,6 +21,8 @@ constexpr std::uint32_t kUrlFlags = Internet::kFlagReload | Internet::kFlagExist
                                     Internet::kFlagNoCacheWrite | Internet::kFlagNoAutoRedirect;
 constexpr std::int32_t kMaxCount = std::numeric_limits<std::int32_t>::max();
 constexpr std::int32_t kInUsePauseMs = 100;
+// A web page sent in place of the package comes at once; its first bytes are not waited for longer.
+constexpr std::int32_t kHeadWaitMs = 2000;
 // What a proxy answers when it wants a user name and password. WinINet answers a proxy's NTLM or
 // Negotiate challenge itself with the user's logon (the request asks for no INTERNET_FLAG_NO_AUTH),
 // so a 407 that arrives here is one that Windows could not answer.
@@ -134,7 +136,7 @@ class TransferJob : public InternetJob {
   NetProblem why_ = NetProblem::Unknown;
 };
 
-enum class LoopEnd { BodyComplete, Cancelled, ReadFailed, RunTimeFailure };
+enum class LoopEnd { BodyComplete, Cancelled, ReadFailed, RunTimeFailure, WriteFailed, TooLong };
 
 // The counter is read back from the label so that it goes on from exactly what the user has seen.
 // False when the caption is not a plain count or the sum no longer fits one.
@@ -195,6 +197,9 @@ LoopEnd CopyBody(Installer& in,
     const std::uint32_t n = item.size;
     if (head->size() < Downloaded::kHeadBytes)
       head->append(item.data, std::min<std::size_t>(n, Downloaded::kHeadBytes - head->size()));
+    // More than the package's length is never counted or written.
+    if (limits.bodyBytes >= 0 && *total + static_cast<std::int64_t>(n) > limits.bodyBytes)
+      return LoopEnd::TooLong;
     if (*total > kMaxCount - static_cast<std::int32_t>(n))
       return LoopEnd::RunTimeFailure;
     *total += static_cast<std::int32_t>(n);
@@ -209,7 +214,7 @@ LoopEnd CopyBody(Installer& in,
     if (in.state.CancelRequested)
       return LoopEnd::Cancelled;
     if (!file.Write(item.data, n))
-      return LoopEnd::RunTimeFailure;
+      return LoopEnd::WriteFailed;
   }
 }
 
@@ -240,6 +245,12 @@ class Transfer {
     const DownloadResult reply = AwaitReply();
     if (reply != DownloadResult::DownloadOk)
       return reply;
+    if (limits_.bodyBytes >= 0 && out_.announced >= 0 && out_.announced != limits_.bodyBytes) {
+      TakeHead();
+      return in_.state.CancelRequested
+                 ? Cancel()
+                 : Fail(DownloadResult::DownloadIoError, IoProblem::WrongLength);
+    }
     if (!Prepare())
       return in_.state.CancelRequested ? Cancel() : Fail(DownloadResult::DownloadIoError);
 
@@ -254,6 +265,10 @@ class Transfer {
         return Fail(DownloadResult::DownloadReadError);
       case LoopEnd::RunTimeFailure:
         return Fail(DownloadResult::DownloadIoError);
+      case LoopEnd::WriteFailed:
+        return Fail(DownloadResult::DownloadIoError, IoProblem::FolderUnwritable);
+      case LoopEnd::TooLong:
+        return Fail(DownloadResult::DownloadIoError, IoProblem::WrongLength);
       case LoopEnd::BodyComplete:
         break;
     }
@@ -270,12 +285,28 @@ class Transfer {
       out_.body.reset();
       return Cancel();
     }
-    if (held != FileError::None)
+    if (held == FileError::InUse)
       return Fail(DownloadResult::DownloadIoError, held, partial_);
+    if (held != FileError::None)
+      return Fail(DownloadResult::DownloadIoError, IoProblem::FolderUnwritable);
     return DownloadResult::DownloadOk;
   }
 
  private:
+  // The first bytes of a reply that is not the package, so that the message can tell what came
+  // instead; nothing of it is written.
+  void TakeHead() {
+    const auto stillWanted = [this] { return !in_.state.CancelRequested; };
+    JobItem item;
+    while (job_->Take(&item, kHeadWaitMs, stillWanted) == JobResults::Wait::Item &&
+           item.tag != kEnded) {
+      if (item.tag == kBlock) {
+        out_.head.assign(item.data, std::min<std::size_t>(item.size, Downloaded::kHeadBytes));
+        return;
+      }
+    }
+  }
+
   // Waits for the server's answer, redirects included; the body's announced length comes with it.
   DownloadResult AwaitReply() {
     const auto stillWanted = [this] { return !in_.state.CancelRequested; };
@@ -340,6 +371,8 @@ class Transfer {
     if (created == FileError::InUse) {
       out_.problem = IoProblem::FileInUse;
       out_.inUsePath = partial_;
+    } else {
+      out_.problem = IoProblem::FolderUnwritable;
     }
     return false;
   }
@@ -350,6 +383,11 @@ class Transfer {
     Discard();
     in_.ui.SetCaption(Form::frmInstall, Ctl::lblBytesDownloaded, "0");
     return DownloadResult::DownloadCancelled;
+  }
+
+  DownloadResult Fail(DownloadResult code, IoProblem problem) {
+    out_.problem = problem;
+    return Fail(code);
   }
 
   DownloadResult Fail(DownloadResult code,

@@ -38,13 +38,18 @@ struct TransferLimits {
   // A file that another program has open (a virus scanner looking at a new program) is tried
   // again for this long.
   std::int32_t inUseMs = 10000;
+  // The body's exact length when it is known beforehand, -1 when not: a reply that announces
+  // another length, or a body that grows past it, is stopped at once.
+  std::int64_t bodyBytes = -1;
 };
 
 // Why a DownloadIoError happened, where the I/O message would not tell the user what to do.
 enum class IoProblem {
   None,
-  NoRoom,     // the drive has less free space than the reply announces
-  FileInUse,  // another program holds a file of the package's name
+  NoRoom,            // the drive has less free space than the reply announces
+  FileInUse,         // another program holds a file of the package's name
+  WrongLength,       // the body is not as long as TransferLimits::bodyBytes
+  FolderUnwritable,  // the file cannot be made or written in its folder (gone, read-only, full)
 };
 
 // What DownloadFile leaves for its caller besides its code.

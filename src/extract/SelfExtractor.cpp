@@ -4,12 +4,13 @@
 // folder.
 //
 // A dialog that offers its own controls is driven through them: the folder goes straight into its
-// focused field and its buttons are clicked, which needs neither the foreground, nor a keyboard
+// one text field and its buttons are clicked, which needs neither the foreground, nor a keyboard
 // layout, nor the clipboard. Only a dialog without such controls gets keystrokes, delivered to its
 // own thread, and the folder then travels through the clipboard.
 #include "extract/SelfExtractor.h"
 
 #include <cctype>
+#include <memory>
 #include <vector>
 
 #include "extract/WindowSearch.h"
@@ -139,6 +140,10 @@ constexpr const char* kUnzipFailedMessage =
     "that is displayed.\r\rIf you are able to complete the unZip, locate the CelvaraStudio.exe "
     "file in the installation path and double-click it, to Start CelvaraStudio.";
 
+constexpr const char* kLogInUseMessage =
+    "The log file of an earlier installation cannot be set aside, so this installation could not "
+    "be checked. Please close any program that has it open, then try again:\r\r";
+
 constexpr const char* kStaleDialogMessage =
     "A WinZip Self-Extractor window is already open, perhaps left from an earlier attempt.\r\r"
     "Close that window, then try again.";
@@ -153,6 +158,68 @@ std::string StartFailureMessage(const std::string& PackagePath,
     reason = "Windows gives no reason.";
   return "The self-extracting EXE could not be started: " + PackagePath + "\r\r" + reason +
          " (error " + std::to_string(error.code) + ")";
+}
+
+// Why a wait ended before its time: the package's process was gone.
+std::string EndedCause(bool ended, std::uint32_t exitCode) {
+  if (!ended)
+    return "";
+  return "\r\rThe self-extracting EXE has ended (exit code " + std::to_string(exitCode) + ").";
+}
+
+// The log file of an earlier installation is set aside before the package starts, so that only a
+// log written by this run counts. A run that brings no log of its own gets the old one back, so
+// that the folder is as it was; otherwise the old one goes.
+class FreshLog {
+ public:
+  FreshLog(FileSystem& files, const std::string& path)
+      : files_(files), path_(path), aside_(path + ".previous") {}
+  ~FreshLog() {
+    if (!setAside_)
+      return;
+    if (Arrived())
+      files_.DeleteFile(aside_);
+    else
+      files_.RenameFile(aside_, path_);
+  }
+  FreshLog(const FreshLog&) = delete;
+  FreshLog& operator=(const FreshLog&) = delete;
+
+  // False when an earlier log is there and cannot be set aside.
+  bool SetAside() {
+    if (!Arrived())
+      return true;
+    setAside_ = files_.RenameFile(path_, aside_) == FileError::None;
+    return setAside_;
+  }
+  bool Arrived() { return !files_.FindEntry(path_, EntryKind::OrdinaryFile).empty(); }
+  const std::string& Path() const { return path_; }
+
+ private:
+  FileSystem& files_;
+  const std::string path_;
+  const std::string aside_;
+  bool setAside_ = false;
+};
+
+// Controls may appear after the title. The route is chosen once the dialog shows a text field
+// and its Unzip button, or its controls have stayed the same from one look to the next, or the
+// time for the dialog is up.
+void WaitUntilComplete(Installer& in, Windows::Handle dialog, double& counter) {
+  Windows& windows = in.os.windows;
+  std::vector<Windows::Handle> seen;
+  for (bool first = true;; first = false) {
+    std::vector<Windows::Handle> controls = windows.TextFields(dialog);
+    const bool ready = !controls.empty() && ButtonFor(windows, dialog, kUnzipMnemonic) != 0;
+    for (const Windows::Button& button : windows.Buttons(dialog))
+      controls.push_back(button.handle);
+    const bool steady = !first && !controls.empty() && controls == seen;
+    if (ready || steady || counter >= 5)
+      return;
+    seen = std::move(controls);
+    in.os.events.WaitMilliseconds(50);
+    counter += 0.05;
+  }
 }
 
 }  // namespace
@@ -179,33 +246,56 @@ std::int16_t RunSelfExtractor(Installer& in,
     return kFalse;
   }
 
+  // The log file is looked for in InstallPath: that is where the product must be.
+  FreshLog log(os.files, in.state.InstallPath + "\\" + ExtractLogFileName(in.state));
+  if (!log.SetAside()) {
+    Tell(in, kLogInUseMessage + log.Path(), mb::kIconExclamation);
+    return kFalse;
+  }
+
   // The package file and nothing else: quoted, so that a folder with spaces cannot make the
   // platform run another program (C:\Program.exe for C:\Program Files\...).
   Processes::StartError startError;
-  if (!os.processes.Start(PackagePath, "\"" + PackagePath + "\"", kNormalActivatedWindow,
-                          &startError)) {
+  const std::unique_ptr<RunningProcess> process = os.processes.Launch(
+      PackagePath, "\"" + PackagePath + "\"", kNormalActivatedWindow, os.events, &startError);
+  if (!process) {
     Tell(in, StartFailureMessage(PackagePath, startError), mb::kIconExclamation);
     return kFalse;
   }
   package.reset();
+  // Only the package's own windows count: another program's of the same title is never driven.
+  const std::uint32_t pid = process->Id();
+  std::uint32_t exitCode = 0;
+  bool ended = false;
 
   double counter = 0;
   for (;;) {
     const bool timedOut = counter >= 5;
-    if (FindWindowByTitle(windows, dialog, kSelfExtractorTitlePart) != 0 || timedOut)
+    dialog = FindOwnWindow(windows, pid, kSelfExtractorTitlePart, TitleMatch::Contains);
+    if (dialog != 0 || timedOut || (ended = process->Ended(&exitCode)))
       break;
     os.events.WaitMilliseconds(50);
     counter += 0.05;
   }
   if (dialog == 0) {
-    Tell(in, "Timeout waiting for self-extracting EXE to start: " + PackagePath,
+    Tell(in,
+         "Timeout waiting for self-extracting EXE to start: " + PackagePath +
+             EndedCause(ended, exitCode),
          mb::kIconExclamation);
     return kFalse;
   }
 
+  WaitUntilComplete(in, dialog, counter);
+  // With more than one field the folder could go into one and the unzip read another. The dialog
+  // stays open for the user.
+  const std::vector<Windows::Handle> fields = windows.TextFields(dialog);
+  if (fields.size() != 1) {
+    Tell(in, kUnzipFailedMessage, mb::kIconExclamation);
+    return kFalse;
+  }
+  const Windows::Handle field = fields[0];
   const Windows::Handle unzipButton = ButtonFor(windows, dialog, kUnzipMnemonic);
   const bool keystrokes = unzipButton == 0;
-  Windows::Handle field = 0;
   {
     ClipboardLoan clipboard(os.clipboard);
     if (keystrokes)
@@ -219,10 +309,9 @@ std::int16_t RunSelfExtractor(Installer& in,
 
     windows.BringToFront(dialog);
     os.events.WaitMilliseconds(50);
-    field = windows.FocusedField(dialog);
-    if (!keystrokes && field != 0)
+    if (!keystrokes)
       windows.SetControlText(field, ExtractTargetDir);
-    else if (keystrokes && clipboard.Ready())
+    else if (clipboard.Ready())
       SendKeysTo(in, dialog, kPasteKeys);
     os.events.WaitMilliseconds(50);
     clipboard.GiveBack(os.events);
@@ -233,8 +322,7 @@ std::int16_t RunSelfExtractor(Installer& in,
   // Never unzip into a folder the installer did not choose: whatever the field shows now is where
   // the files would go. The dialog stays open for the user.
   std::string shown;
-  if (field == 0 || !windows.ControlText(field, &shown) ||
-      !SameFolder(os.files, shown, ExtractTargetDir)) {
+  if (!windows.ControlText(field, &shown) || !SameFolder(os.files, shown, ExtractTargetDir)) {
     Tell(in, kUnzipFailedMessage, mb::kIconExclamation);
     return kFalse;
   }
@@ -243,31 +331,31 @@ std::int16_t RunSelfExtractor(Installer& in,
   const int savedPointer = os.screen.MousePointer();
   os.screen.SetMousePointer(Screen::kHourglass);
 
+  // A self-extractor that dies on the way is not waited for.
   counter = 0;
+  Windows::Handle message = 0;
   for (;;) {
-    const bool absent = windows.FindExact(kSelfExtractorMessageTitle) == 0;
+    message = FindOwnWindow(windows, pid, kSelfExtractorMessageTitle, TitleMatch::Exact);
     const bool inTime = counter < 50;
-    if (!(absent && inTime))
+    if (message != 0 || !inTime || (ended = process->Ended(&exitCode)))
       break;
     os.events.WaitMilliseconds(100);
     counter += 0.1;
   }
-  const Windows::Handle message = windows.FindExact(kSelfExtractorMessageTitle);
+  if (message == 0)
+    message = FindOwnWindow(windows, pid, kSelfExtractorMessageTitle, TitleMatch::Exact);
   if (message == 0) {
     Tell(in,
          "Timeout of 50 seconds waiting for finish of the Unzip of self-extracting EXE: " +
-             PackagePath,
+             PackagePath + EndedCause(ended, exitCode),
          mb::kIconExclamation);
     os.screen.SetMousePointer(savedPointer);
     return kFalse;
   }
   os.screen.SetMousePointer(savedPointer);
 
-  // The log file is looked for in InstallPath: that is where the product must be.
-  if (os.files
-          .FindEntry(in.state.InstallPath + "\\" + ExtractLogFileName(in.state),
-                     EntryKind::OrdinaryFile)
-          .empty()) {
+  // Only a log written by this run proves the unzip: an earlier one was set aside.
+  if (!log.Arrived()) {
     Tell(in, kUnzipFailedMessage, mb::kIconExclamation);
     os.screen.SetMousePointer(savedPointer);
     return kFalse;
@@ -279,7 +367,8 @@ std::int16_t RunSelfExtractor(Installer& in,
   counter = 0;
   Press(in, message, windows.DefaultButton(message), kConfirmKey);
   for (;;) {
-    const bool present = windows.FindExact(kSelfExtractorMessageTitle) != 0;
+    const bool present =
+        FindOwnWindow(windows, pid, kSelfExtractorMessageTitle, TitleMatch::Exact) != 0;
     const bool inTime = counter < 3;
     if (!(present && inTime))
       break;
@@ -298,7 +387,7 @@ std::int16_t RunSelfExtractor(Installer& in,
   counter = 0;
   for (;;) {
     const bool timedOut = counter >= 2;
-    if (FindWindowByTitle(windows, dialog, kSelfExtractorTitlePart) == 0 || timedOut)
+    if (FindOwnWindow(windows, pid, kSelfExtractorTitlePart, TitleMatch::Contains) == 0 || timedOut)
       break;
     os.events.WaitMilliseconds(100);
     counter += 0.1;

@@ -72,6 +72,12 @@ class FileSystem {
   virtual bool IsLeadByte(unsigned char byte) = 0;
   // GetDriveTypeA of a root path such as "C:\".
   virtual int DriveType(const std::string& root) = 0;
+  // Gives the file `from` the name `to`, replacing a file of that name; None when done.
+  virtual FileError RenameFile(const std::string& from, const std::string& to) = 0;
+  // Whether the existing file could be opened now to be written or deleted, which is what
+  // replacing it needs; InUse while another program holds it, as a running program holds its own
+  // file. Nothing is changed.
+  virtual FileError TryOpenForWriting(const std::string& path) = 0;
 };
 
 // RegOpenKeyExA / RegQueryValueExA / RegCloseKey, with their status codes.
@@ -185,6 +191,15 @@ class EventPump {
   virtual void DoEventsNow() { DoEvents(); }
 };
 
+// A program the installer started; letting go of it leaves the program running.
+class RunningProcess {
+ public:
+  virtual ~RunningProcess() = default;
+  virtual std::uint32_t Id() = 0;
+  // True once the program has ended; its exit code then goes to `exitCode`.
+  virtual bool Ended(std::uint32_t* exitCode) = 0;
+};
+
 class Processes {
  public:
   // Why a program could not be started: the system's error code and its own words for it.
@@ -200,6 +215,14 @@ class Processes {
                      const std::string& commandLine,
                      int showStyle,
                      StartError* error = nullptr) = 0;
+  // The same start for a program that is then watched. The start runs on a short-lived thread of
+  // its own while `events` dispatches the window events, since a virus scanner may hold it for
+  // seconds; null when the program cannot be started.
+  virtual std::unique_ptr<RunningProcess> Launch(const std::string& program,
+                                                 const std::string& commandLine,
+                                                 int showStyle,
+                                                 EventPump& events,
+                                                 StartError* error = nullptr) = 0;
   // The running executable's file name without its extension.
   virtual std::string ExecutableName() = 0;
 };
@@ -237,8 +260,8 @@ class Windows {
   virtual int TitleLength(Handle window) = 0;
   // GetWindowTextA into `buffer` of `size` characters; the number of characters copied.
   virtual int Title(Handle window, char* buffer, int size) = 0;
-  // FindWindowA with no class name and this exact title; 0 when there is none.
-  virtual Handle FindExact(const std::string& title) = 0;
+  // The process that made the window (GetWindowThreadProcessId); 0 when the window is gone.
+  virtual std::uint32_t ProcessOf(Handle window) = 0;
   // SetForegroundWindow; the answer is the platform's and may be ignored.
   virtual bool BringToFront(Handle window) = 0;
   // GetForegroundWindow.
@@ -250,10 +273,8 @@ class Windows {
     Handle handle;
     std::string caption;  // with the "&" of its mnemonic
   };
-  // The text field inside `window` that has the keyboard focus of its thread (GetGUIThreadInfo),
-  // or, while that thread has no focus at all (another program is active), the window's only text
-  // field; 0 when the focus is on something else or there is no such field.
-  virtual Handle FocusedField(Handle window) = 0;
+  // The text fields inside `window` that are shown and enabled, in the window's order.
+  virtual std::vector<Handle> TextFields(Handle window) = 0;
   // WM_SETTEXT and WM_GETTEXT; false on failure or time-out.
   virtual bool SetControlText(Handle control, const std::string& text) = 0;
   virtual bool ControlText(Handle control, std::string* text) = 0;

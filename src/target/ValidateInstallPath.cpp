@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <vector>
 
+#include "core/PackageDigests.h"
+
 namespace cvi {
 namespace {
 
@@ -14,10 +16,23 @@ constexpr std::size_t kProductSuffixLength = 14;
 constexpr std::size_t kProductWordLength = 13;
 constexpr const char* kProductWordUpper = "CELVARASTUDIO";
 constexpr int kFixedDrive = 3;
-// The deepest folder made inside the product folder, and a short file name in it, must fit in the
-// 259 characters of a Windows path; a longer product folder would be left half made.
+constexpr std::size_t kLongestPath = 259;  // characters of a Windows path
+// The deepest folder made inside the product folder, and a short file name in it, must fit in a
+// Windows path; a longer product folder would be left half made.
+constexpr std::size_t kLongestForTree =
+    kLongestPath - (sizeof("\\CelvaraStudioUserGuide_files") - 1) - (sizeof("\\12345678.123") - 1);
+// The self-extractor writes each file under a temporary name beside it first, and refuses a path
+// that leaves less room than that name needs (GetTempFileNameA's 14 characters).
+constexpr std::size_t kSelfExtractorTempMargin = 14;
+constexpr std::size_t kDeepestInPackages = static_cast<std::size_t>(
+    kFullPackageDeepestPath > kUpgradePackageDeepestPath ? kFullPackageDeepestPath
+                                                         : kUpgradePackageDeepestPath);
+// Either package's deepest file, below the product folder, must fit as well: a folder that cannot
+// hold the product is refused before anything is downloaded.
+constexpr std::size_t kLongestForPackages =
+    kLongestPath - kSelfExtractorTempMargin - 1 - kDeepestInPackages;
 constexpr std::size_t kLongestInstallPath =
-    259 - (sizeof("\\CelvaraStudioUserGuide_files") - 1) - (sizeof("\\12345678.123") - 1);
+    kLongestForTree < kLongestForPackages ? kLongestForTree : kLongestForPackages;
 
 // Inside the product folder, in the order they are made: each one's parent comes before it.
 constexpr const char* kProductFolderTree[] = {
@@ -162,8 +177,15 @@ bool FreshInstall(Installer& in, const std::string& finalPath) {
 
 }  // namespace
 
-bool ValidateInstallPath(Installer& in, const std::string& path) {
+bool ValidateInstallPath(Installer& in, const std::string& path, bool alteredByCodePage) {
   InstallerState& s = in.state;
+  // A look-alike of the typed folder is never used in its place; the box keeps what was typed.
+  if (alteredByCodePage) {
+    return Reject(in,
+                  "Invalid installation Path: Windows cannot write some of its characters here "
+                  "and would make it " +
+                      path + " instead. Please type or choose a folder without them.");
+  }
   std::string working = path;
   in.ui.SetCaption(kF, Ctl::txtInstallPath, path);
   in.ui.SetVisible(kF, Ctl::lblPathError, false);

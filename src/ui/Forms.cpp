@@ -92,12 +92,18 @@ const std::string& Forms::Caption(Form form, Ctl ctl) {
   return state(form, ctl).caption;
 }
 
+// The program's own text is in the code page already; once set, the box shows it as it is.
 void Forms::SetCaption(Form form, Ctl ctl, const std::string& caption) {
   ControlState& c = state(form, ctl);
-  if (c.caption == caption)
+  if (c.caption == caption && !c.alteredByCodePage)
     return;
   c.caption = caption;
+  c.alteredByCodePage = false;
   view_.Update(form, ctl, Property::Caption, c);
+}
+
+bool Forms::AlteredByCodePage(Form form, Ctl ctl) {
+  return state(form, ctl).alteredByCodePage;
 }
 
 bool Forms::Visible(Form form, Ctl ctl) {
@@ -201,10 +207,11 @@ void Forms::SessionEnding() {
     events_->SessionEnding();
 }
 
-void Forms::UserEdited(Form form, Ctl ctl, const std::string& text) {
+void Forms::UserEdited(Form form, Ctl ctl, const std::string& text, bool keptByCodePage) {
   if (!slot(form).loaded)
     return;
   state(form, ctl).caption = text;
+  state(form, ctl).alteredByCodePage = !keptByCodePage;
 }
 
 Ctl Forms::NextInTabOrder(Form form, Ctl from, bool backwards) {

@@ -11,6 +11,9 @@ namespace cvi {
 
 struct ControlState {
   std::string caption;  // a text box's text
+  // The user's text held characters that the code page lacks: `caption` is what the system
+  // would make of it, look-alikes or "?" in their place.
+  bool alteredByCodePage = false;
   bool visible = true;
   bool enabled = true;
   bool checked = false;
@@ -77,6 +80,7 @@ class Forms {
 
   const std::string& Caption(Form form, Ctl ctl);
   void SetCaption(Form form, Ctl ctl, const std::string& caption);
+  bool AlteredByCodePage(Form form, Ctl ctl);
   bool Visible(Form form, Ctl ctl);
   void SetVisible(Form form, Ctl ctl, bool visible);
   bool Enabled(Form form, Ctl ctl);
@@ -92,7 +96,9 @@ class Forms {
   // What the user does to a window, reported by the view.
   void UserClick(Form form, Ctl ctl);
   void UserClose(Form form);
-  void UserEdited(Form form, Ctl ctl, const std::string& text);
+  // `text` is in the code page; `keptByCodePage` is false when the user's characters did not all
+  // survive the conversion.
+  void UserEdited(Form form, Ctl ctl, const std::string& text, bool keptByCodePage = true);
   void SessionEnding();
 
   // The control that follows (or precedes) `from` in tab order among those that can take the

@@ -35,6 +35,16 @@ inline const std::string kUnzipDialogAlreadyOpen =
     "A WinZip Self-Extractor window is already open, perhaps left from an earlier attempt.\r\r"
     "Close that window, then try again.";
 
+// Added to a waiting message when the self-extractor's process ended meanwhile, with its exit code
+// and ")."
+inline const std::string kUnzipEnded = "\r\rThe self-extracting EXE has ended (exit code ";
+
+// Before a re-install or an upgrade over a CelvaraStudio that is running: this, the program's
+// path, then kProductInUseEnd.
+inline const std::string kProductInUse = "CelvaraStudio is in use: ";
+inline const std::string kProductInUseEnd =
+    "\r\rPlease close CelvaraStudio, then try again. Nothing has been downloaded or changed.";
+
 // The unload guard's message while an attempt runs.
 inline const std::string kUnloadGuard =
     "Installation in progress. You must 'Cancel'; you cannot unload this process.";

@@ -12,6 +12,8 @@
 #include <iterator>
 #include <sstream>
 
+#include <tlhelp32.h>
+
 #include "E2ePaths.h"
 
 namespace cvi::e2e {
@@ -214,6 +216,21 @@ void Process::Kill() {
   }
   handle_.Reset();
   id_ = 0;
+}
+
+void KillProcessesNamed(const std::string& namePrefix) {
+  win32::FileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  PROCESSENTRY32 entry{};
+  entry.dwSize = sizeof(entry);
+  for (BOOL more = Process32First(snapshot.Get(), &entry); more;
+       more = Process32Next(snapshot.Get(), &entry)) {
+    if (std::string(entry.szExeFile).rfind(namePrefix, 0) != 0)
+      continue;
+    win32::KernelHandle process(
+        OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID));
+    if (process && TerminateProcess(process.Get(), 0))
+      WaitForSingleObject(process.Get(), 5000);
+  }
 }
 
 bool StartInstaller(Process& process) {

@@ -69,6 +69,9 @@ class Process {
 
 // Starts the installer under test.
 bool StartInstaller(Process& process);
+// Ends every process whose program's file name starts with `namePrefix` (e.g. the self-extractors
+// of the packages, "CelvaraStudio_"), so that none outlives its test.
+void KillProcessesNamed(const std::string& namePrefix);
 
 constexpr const char* kInstallWindowTitle = "CelvaraStudio Installation";
 constexpr const char* kLaunchWindowTitle = "Lanuch Celvarastudio";

@@ -38,6 +38,8 @@ cvi_installer_variant(CVInstallSlow "/trickle/65536/100/")
 set_target_properties(CVInstallSlow PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CVI_SLOW_DIR})
 # A reply that announces 3,000,000,000 bytes, more than a signed 32-bit count, sent at full speed.
 cvi_installer_variant(CVInstallHuge "/size/3000000000/")
+# The package, then bytes without end and with no length announced.
+cvi_installer_variant(CVInstallEndless "/endless/")
 # The packages over https, from the stand-in's server with a certificate for "localhost" on the
 # port after the download address's.
 string(REGEX MATCH ":([0-9]+)/" CVI_VENDOR_PORT_PART "${CVINSTALL_DOWNLOAD_BASE_URL}")
@@ -56,13 +58,15 @@ file(GENERATE OUTPUT ${CVI_SLOW_DIR}/include/SlowInstaller.h CONTENT
 #pragma once
 #define CVI_E2E_SLOW_INSTALLER_EXE \"$<TARGET_FILE:CVInstallSlow>\"
 #define CVI_E2E_HUGE_INSTALLER_EXE \"$<TARGET_FILE:CVInstallHuge>\"
+#define CVI_E2E_ENDLESS_INSTALLER_EXE \"$<TARGET_FILE:CVInstallEndless>\"
 #define CVI_E2E_HTTPS_INSTALLER_EXE \"$<TARGET_FILE:CVInstallHttps>\"
 #define CVI_E2E_PLANTED_DLL \"$<TARGET_FILE:planted_dll>\"
 ")
 
 cvi_e2e_tests(e2e_install_tests e2e-install ${CVI_E2E_INSTALL_SOURCES})
 target_include_directories(e2e_install_tests PRIVATE ${CVI_SLOW_DIR}/include)
-add_dependencies(e2e_install_tests CVInstallSlow CVInstallHuge CVInstallHttps planted_dll)
+add_dependencies(e2e_install_tests CVInstallSlow CVInstallHuge CVInstallHttps CVInstallEndless
+                                    planted_dll)
 
 # A full installation and CANCEL during a download at 120, 144 and 192 dpi, each on a screen the
 # size of a common display's work area at that scaling (the rig's "-dpiN" groups).

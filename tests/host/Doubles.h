@@ -113,6 +113,20 @@ class FakeFileSystem : public FileSystem {
       *why = reason;
     return false;
   }
+  FileError RenameFile(const std::string& from, const std::string& to) override {
+    FileError why = FileError::None;
+    auto it = entries.find(Key(from));
+    if (Busy(from, &why) || it == entries.end() || it->second.folder)
+      return why == FileError::None ? FileError::Other : why;
+    Entry moved = it->second;
+    entries.erase(it);
+    AddFile(to, moved.hidden, moved.data);
+    return FileError::None;
+  }
+  FileError TryOpenForWriting(const std::string& path) override {
+    FileError why = FileError::None;
+    return Busy(path, &why) ? why : FileError::None;
+  }
   bool IsLeadByte(unsigned char byte) override { return leadBytes.count(byte) != 0; }
   int DriveType(const std::string& root) override {
     driveQueries.push_back(root);
@@ -414,8 +428,30 @@ class ScriptedEvents : public EventPump {
   std::vector<Step> script;
 };
 
+// The launched program as its watcher sees it: it has ended once `ended` is set, with exit code 9.
+struct FakeRunningProcess : RunningProcess {
+  static constexpr std::uint32_t kId = 4242;
+  explicit FakeRunningProcess(const bool& ended) : ended(ended) {}
+  std::uint32_t Id() override { return kId; }
+  bool Ended(std::uint32_t* exitCode) override {
+    *exitCode = 9;
+    return ended;
+  }
+  const bool& ended;
+};
+
 class FakeProcesses : public Processes {
  public:
+  std::unique_ptr<RunningProcess> Launch(const std::string& program,
+                                         const std::string& commandLine,
+                                         int style,
+                                         EventPump&,
+                                         StartError* error = nullptr) override {
+    if (!Start(program, commandLine, style, error))
+      return nullptr;
+    return std::make_unique<FakeRunningProcess>(ended);
+  }
+  bool ended = false;  // the launched program has ended
   bool Start(const std::string& program,
              const std::string& commandLine,
              int style,
@@ -604,6 +640,7 @@ class FakeWindows : public Windows {
   struct Window {
     Handle handle;
     std::string title;
+    std::uint32_t process;
   };
   enum class Kind { Field, Button, DefaultButton };
   struct Control {
@@ -620,10 +657,10 @@ class FakeWindows : public Windows {
     auto it = controls.find(h);
     return it == controls.end() ? nullptr : &it->second;
   }
-  // Opens a window on top of the others and gives it the foreground.
-  Handle Open(const std::string& title) {
+  // Opens a window of `process` on top of the others and gives it the foreground.
+  Handle Open(const std::string& title, std::uint32_t process = 1) {
     const Handle h = nextHandle++;
-    desktop.insert(desktop.begin(), {h, title});
+    desktop.insert(desktop.begin(), {h, title, process});
     foreground = h;
     return h;
   }
@@ -667,12 +704,9 @@ class FakeWindows : public Windows {
     buffer[n] = '\0';
     return n;
   }
-  Handle FindExact(const std::string& title) override {
-    ++exactSearches;
-    for (const Window& w : desktop)
-      if (w.title == title)
-        return w.handle;
-    return 0;
+  std::uint32_t ProcessOf(Handle h) override {
+    const Window* w = Find(h);
+    return w ? w->process : 0;
   }
   bool BringToFront(Handle h) override {
     fronted.push_back(h);
@@ -682,10 +716,12 @@ class FakeWindows : public Windows {
     return true;
   }
   Handle Foreground() override { return foreground; }
-  Handle FocusedField(Handle window) override {
-    auto it = focus.find(window);
-    const Control* c = it == focus.end() ? nullptr : ControlOf(it->second);
-    return c && c->kind == Kind::Field ? it->second : 0;
+  std::vector<Handle> TextFields(Handle window) override {
+    std::vector<Handle> fields;
+    for (const auto& [h, c] : controls)
+      if (c.parent == window && c.kind == Kind::Field)
+        fields.push_back(h);
+    return fields;
   }
   bool SetControlText(Handle control, const std::string& text) override {
     Control* c = ControlOf(control);
@@ -734,7 +770,6 @@ class FakeWindows : public Windows {
   Handle nextHandle = 0x100;
   std::set<Handle> refuseFront;  // windows that SetForegroundWindow cannot bring up
   std::vector<Handle> fronted;
-  int exactSearches = 0;
 };
 
 // A clipboard of formats in the order they were put there; another program may hold it.
@@ -839,9 +874,16 @@ struct FakeSelfExtractor {
     };
   }
   void Open() {
-    dialog = r.windows.Open(dialogTitle);
+    dialog = r.windows.Open(dialogTitle, FakeRunningProcess::kId);
+    if (controlsDelayMs > 0)
+      r.events.At(r.events.now + controlsDelayMs, [this] { AddControls(); });
+    else
+      AddControls();
+  }
+  // The folder goes where the first field says; with `secondField` another one has the focus.
+  void AddControls() {
     field = r.windows.AddControl(dialog, Kind::Field, startFolder);
-    r.windows.focus[dialog] = field;
+    r.windows.focus[dialog] = secondField ? r.windows.AddControl(dialog, Kind::Field, "") : field;
     r.windows.AddControl(dialog, Kind::Button, offersControls ? browseCaption : "Browse...");
     unzipButton = r.windows.AddControl(dialog, Kind::Button, offersControls ? "&Unzip" : "Unzip");
     closeButton = r.windows.AddControl(dialog, Kind::Button, offersControls ? "&Close" : "Close");
@@ -856,7 +898,7 @@ struct FakeSelfExtractor {
     r.files.AddFile(folder + "\\" + logName);
     if (showsCompletion)
       r.events.At(r.events.now + finishDelayMs, [this] {
-        message = r.windows.Open("WinZip Self-Extractor");
+        message = r.windows.Open("WinZip Self-Extractor", FakeRunningProcess::kId);
         okButton = r.windows.AddControl(message,
                                         offersControls ? Kind::DefaultButton : Kind::Button, "OK");
       });
@@ -879,8 +921,10 @@ struct FakeSelfExtractor {
   }
   void Key(const std::string& keys, Windows::Handle to) {
     std::string pasted;
-    if (to == dialog && keys == "^(v)" && r.clipboard.GetText(&pasted))
-      r.windows.SetControlText(field, pasted);
+    const FakeWindows::Control* focused = r.windows.ControlOf(r.windows.focus[dialog]);
+    if (to == dialog && keys == "^(v)" && r.clipboard.GetText(&pasted) && focused &&
+        focused->kind == Kind::Field)
+      r.windows.SetControlText(r.windows.focus[dialog], pasted);
     else if (to == dialog && keys == "%(u)")
       Unzip();
     else if (to == message && message != 0 && keys == "\r")
@@ -895,6 +939,8 @@ struct FakeSelfExtractor {
   bool showsCompletion = true;
   bool staysAfterEnter = false;
   bool ignoresClose = false;
+  bool secondField = false;
+  long controlsDelayMs = 0;  // the controls appear that long after the title
   long dialogDelayMs = 200;
   long finishDelayMs = 300;
   std::string dialogTitle = "WinZip Self-Extractor - CelvaraStudio_v3.9.exe";

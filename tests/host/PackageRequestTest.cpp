@@ -10,6 +10,11 @@ namespace {
 const std::string kEmail = kSupportEmail;
 const std::string kFullUrl = std::string(kDownloadBaseUrl) + "CelvaraStudio_v3.9.exe";
 const std::string kFullPath = "C:\\Apps\\CelvaraStudio\\CelvaraStudio_v3.9.exe";
+const std::string kVerification =
+    "Download verification error.  The downloaded installation file is not the one this "
+    "installer expects; it may have been damaged or altered on the way. Please try again; if it "
+    "still fails, please contact " +
+    kEmail + " and inform him of this 'Verification Error' message.";
 
 // A rig that keeps each change to lblDownLoadError, with the mouse pointer at that moment.
 struct Rig : TestRig {
@@ -171,11 +176,6 @@ TEST(PackageRequest, CancelReplacesTheNoticeAtItsSize) {
 
 // Only the package the installer was built for is kept, and it stays held for the extraction.
 TEST(PackageRequest, PackageMustCarryItsPinnedDigest) {
-  const std::string kVerification =
-      "Download verification error.  The downloaded installation file is not the one this "
-      "installer expects; it may have been damaged or altered on the way. Please try again; if it "
-      "still fails, please contact " +
-      kEmail + " and inform him of this 'Verification Error' message.";
   struct Case {
     const char* name;
     bool upgrade, tampered;
@@ -200,8 +200,8 @@ TEST(PackageRequest, PackageMustCarryItsPinnedDigest) {
 }
 
 // A file of the package's name that another program holds, before the download or when it is to
-// be named, and a drive without room for the announced body are said plainly; nothing of the
-// download is left behind.
+// be named, a drive without room for the announced body, a folder that cannot take the file and a
+// reply that is not the package's length are said plainly; nothing of the download is left behind.
 TEST(PackageRequest, FilesInUseAndAFullDriveAreSaidPlainly) {
   const std::string ioError = DownloadFailureMessage(DownloadResult::DownloadIoError, "") + "\r";
   const std::string inUse = ioError + "Another program is using the installation file \r      " +
@@ -210,9 +210,14 @@ TEST(PackageRequest, FilesInUseAndAFullDriveAreSaidPlainly) {
                             "open. Please close that program and click 'Install' again.";
   const std::string noRoom =
       ioError +
-      "Not enough disk space: the installation file needs 2500 bytes, but the drive of \r      "
-      "C:\\Apps\\CelvaraStudio\rhas 2499 bytes free. Please make room on that drive and click "
+      "Not enough disk space: the installation file needs 50000 bytes, but the drive of \r      "
+      "C:\\Apps\\CelvaraStudio\rhas 49999 bytes free. Please make room on that drive and click "
       "'Install' again.";
+  const std::string folderGone =
+      ioError +
+      "The installation folder \r      C:\\Apps\\CelvaraStudio\rcannot be written to: it may "
+      "have been removed, renamed or made read-only, or its drive may be full. Please check the "
+      "folder and click 'Install' again.";
   struct Case {
     const char* name;
     std::function<void(Rig&)> arrange;
@@ -238,10 +243,15 @@ TEST(PackageRequest, FilesInUseAndAFullDriveAreSaidPlainly) {
        true, "", true},
       {"DriveTooFull",
        [](Rig& r) {
-         r.internet.announced = 2500;
-         r.files.freeSpace = 2499;
+         r.internet.announced = kFullPackageSize;
+         r.files.freeSpace = kFullPackageSize - 1;
        },
        false, noRoom, false},
+      {"FolderGone",
+       [](Rig& r) { r.files.failOpen.insert(FakeFileSystem::Key(PartialPathOf(kFullPath))); },
+       false, folderGone, false},
+      {"AnotherLengthAnnounced", [](Rig& r) { r.internet.announced = 2500; }, false, kVerification,
+       false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

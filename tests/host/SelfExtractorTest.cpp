@@ -15,6 +15,7 @@ namespace {
 
 const std::string kFolder = "C:\\Program Files\\CelvaraStudio";
 const std::string kPackage = kFolder + "\\CelvaraStudio_v3.9.exe";
+const std::string kLog = kFolder + "\\CVInstall_v3.9.txt";
 
 struct Rig : TestRig {
   FakeSelfExtractor sfx{*this};
@@ -24,7 +25,8 @@ struct Rig : TestRig {
     files.AddFolder("C:\\Program Files");
     files.AddFolder(kFolder);
     files.AddFile(kPackage);
-    screen.pointer = 7;  // whatever the user's pointer was
+    files.AddFile(kLog, false, "earlier");  // of an earlier installation
+    screen.pointer = 7;                     // whatever the user's pointer was
   }
   std::int16_t Run() { return RunSelfExtractor(in, kPackage, target); }
   std::string target = kFolder;  // where the self-extractor is told to unpack
@@ -44,6 +46,7 @@ struct Row {
 };
 
 const std::string kCannotStart = expected::kUnzipCannotStart + kPackage + "\r\r";
+const std::string kEnded = expected::kUnzipEnded + "9).";
 
 // Something the user or the dialog does to the folder field between the paste and the unzip.
 void FieldBecomes(Rig& r, std::string text) {
@@ -53,7 +56,8 @@ void FieldBecomes(Rig& r, std::string text) {
 // The successful path pauses 50 ms 7 times (four while the dialog opens, three around the keys)
 // and 100 ms 10 times (three while the unzip runs, one while the completion window takes its
 // posted click; keys are followed until taken, so that pause goes); the limits add 101, 500, 30
-// and 20 pauses. A refusal before the unzip has paused 50 ms 7 times and 100 ms twice.
+// and 20 pauses. A refusal before the unzip has paused 50 ms 7 times and 100 ms twice. A dialog
+// without an Unzip button is looked at once more before the route is chosen.
 const Row kRows[] = {
     {"Success", [](Rig&) {}, -1, "", 0, 7, 10, true, true},
     {"NoPackage", [](Rig& r) { r.files.DeleteFile(kPackage); }, 0,
@@ -119,19 +123,40 @@ const Row kRows[] = {
        FieldBecomes(r, kFolder + "\\\x83\x41");
      },
      0, expected::kUnzipNoLog, mb::kIconExclamation, 7, 2, true, false},
-    {"FocusIsNotOnAField",
-     [](Rig& r) { r.events.At(250, [&r] { r.windows.focus[r.sfx.dialog] = r.sfx.closeButton; }); },
-     0, expected::kUnzipNoLog, mb::kIconExclamation, 7, 2, true, false},
+    {"KeystrokesWithTheFocusNotOnTheField",
+     [](Rig& r) {
+       r.sfx.offersControls = false;
+       r.events.At(250, [&r] { r.windows.focus[r.sfx.dialog] = r.sfx.closeButton; });
+     },
+     0, expected::kUnzipNoLog, mb::kIconExclamation, 8, 2, true, false},
+    // The folder could go into one field and the unzip read the other: nothing is driven.
+    {"TwoFields", [](Rig& r) { r.sfx.secondField = true; }, 0, expected::kUnzipNoLog,
+     mb::kIconExclamation, 4, 0, true, false},
+    // The title comes 300 ms before the controls: the route is chosen once they are there.
+    {"ControlsAfterTheTitle", [](Rig& r) { r.sfx.controlsDelayMs = 300; }, -1, "", 0, 13, 10, true,
+     true},
+    {"DiesBeforeItsDialog",
+     [](Rig& r) {
+       r.sfx.opensDialog = false;
+       r.events.At(1000, [&r] { r.processes.ended = true; });
+     },
+     0, expected::kUnzipNoStart + kPackage + kEnded, mb::kIconExclamation, 20, 0, true, false},
+    {"DiesDuringTheUnzip",
+     [](Rig& r) {
+       r.sfx.showsCompletion = false;
+       r.events.At(1000, [&r] { r.processes.ended = true; });
+     },
+     0, expected::kUnzipNoFinish + kPackage + kEnded, mb::kIconExclamation, 7, 7, true, true},
     {"DialogAnswersNoMessage", [](Rig& r) { r.windows.hung = true; }, 0, expected::kUnzipNoLog,
      mb::kIconExclamation, 7, 2, true, false},
     {"KeystrokesWhenTheDialogOffersNoControls", [](Rig& r) { r.sfx.offersControls = false; }, -1,
-     "", 0, 7, 9, true, true},
+     "", 0, 8, 9, true, true},
     {"KeystrokesWithAClipboardThatCannotBeKept",
      [](Rig& r) {
        r.sfx.offersControls = false;
        r.clipboard.unreadable = true;
      },
-     0, expected::kUnzipNoLog, mb::kIconExclamation, 7, 2, true, false},
+     0, expected::kUnzipNoLog, mb::kIconExclamation, 8, 2, true, false},
 };
 
 TEST(RunSelfExtractor, EveryExit) {
@@ -157,6 +182,12 @@ TEST(RunSelfExtractor, EveryExit) {
       EXPECT_TRUE(r.sfx.folder.empty());
       EXPECT_NE(r.windows.Find(r.sfx.dialog), nullptr);
     }
+    // Only this run's log counts: the earlier one is set aside, and back unless a new one came.
+    ASSERT_TRUE(r.files.Exists(kLog));
+    const bool rewritten =
+        FakeFileSystem::Key(r.sfx.folder + "\\" + r.sfx.logName) == FakeFileSystem::Key(kLog);
+    EXPECT_EQ(r.files.Get(kLog)->data, rewritten ? "" : "earlier");
+    EXPECT_FALSE(r.files.Exists(kLog + ".previous"));
     // The hourglass is shown from the unzip on and the user's pointer is back on every way out.
     EXPECT_EQ(r.screen.pointer, 7);
     if (row.hourglassShown)
@@ -170,10 +201,12 @@ const std::vector<ClipboardFormat> kUsersClipboard = {{FakeClipboard::kText, "th
                                                       {0xC123, std::string("\0private\xff", 9)}};
 
 // A dialog with its own controls is driven through them: the folder goes into its field, its
-// buttons are clicked, no key is sent and the clipboard is not touched.
+// buttons are clicked, no key is sent and the clipboard is not touched. Another program's box of
+// the completion window's title, up before the unzip ends, is passed over and never pressed.
 TEST(RunSelfExtractor, DrivesTheDialogThroughItsControls) {
   Rig r;
   r.clipboard.formats = kUsersClipboard;
+  r.events.At(560, [&r] { r.windows.Open(kSelfExtractorMessageTitle, 77); });
   // The verified package stays held until its process has started, and not a moment longer.
   r.state.HeldPackage = r.files.HoldForReading(kPackage);
   int heldAtStart = -1;
@@ -195,7 +228,8 @@ TEST(RunSelfExtractor, DrivesTheDialogThroughItsControls) {
   EXPECT_EQ(r.windows.clicked, clicks);
   EXPECT_TRUE(r.keyboard.sent.empty());
   EXPECT_TRUE(r.clipboard.log.empty());
-  EXPECT_EQ(r.windows.desktop.size(), 0u);
+  ASSERT_EQ(r.windows.desktop.size(), 1u);
+  EXPECT_EQ(r.windows.desktop[0].process, 77u);
 }
 
 // A dialog without such controls gets the keys, each on its own window; the folder goes through
@@ -234,7 +268,8 @@ TEST(RunSelfExtractor, DrivesADialogWithoutControlsByKeys) {
 
 // Another program holds the clipboard for a while: what it holds then decides the paste, and the
 // user's content is never lost. `from`/`until` are on the run's clock: the dialog is found at
-// 200 ms, the clipboard is taken then, the folder put on it at 300 ms and pasted at 450 ms.
+// 200 ms and found complete at 250 ms, the clipboard is taken then, the folder put on it at 350 ms
+// and pasted at 500 ms.
 TEST(RunSelfExtractor, ClipboardHeldByAnotherProgram) {
   struct Case {
     const char* name;
@@ -245,8 +280,8 @@ TEST(RunSelfExtractor, ClipboardHeldByAnotherProgram) {
   };
   const Case cases[] = {
       {"before the dialog, for 0.8 s", 150, 950, 0, {}, 0},
-      {"after the folder was taken, for 0.8 s", 250, 1050, 0, {"take", "restore"}, 0},
-      {"after the paste", 460, 1260, -1, {"take", "set " + kFolder, "restore"}, 4},
+      {"after the folder was taken, for 0.8 s", 300, 1100, 0, {"take", "restore"}, 0},
+      {"after the paste", 510, 1310, -1, {"take", "set " + kFolder, "restore"}, 4},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

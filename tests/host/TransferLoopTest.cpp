@@ -53,6 +53,7 @@ struct ResultRow {
   long long fileLength;
   const char* counter;
   IoProblem problem = IoProblem::None;
+  std::int64_t bodyBytes = -1;
 };
 
 const ResultRow kResultRows[] = {
@@ -99,13 +100,20 @@ const ResultRow kResultRows[] = {
        r.internet.length = 20000;
        r.files.failOpen.insert(FakeFileSystem::Key(kPartial));
      },
-     DownloadResult::DownloadIoError, ResultRow::Gone, 0, "0"},
+     DownloadResult::DownloadIoError, ResultRow::Gone, 0, "0", IoProblem::FolderUnwritable},
     {"FileCannotBeWritten",
      [](TestRig& r) {
        r.internet.length = 20000;
        r.events.AtYield(3, [&r] { r.files.entries.erase(FakeFileSystem::Key(kPartial)); });
      },
-     DownloadResult::DownloadIoError, ResultRow::Gone, 0, "12288"},
+     DownloadResult::DownloadIoError, ResultRow::Gone, 0, "12288", IoProblem::FolderUnwritable},
+    // With the body's length known, a reply that announces another or runs on stops at once.
+    {"AnnouncesAnotherLength", [](TestRig& r) { r.internet.length = r.internet.announced = 6000; },
+     DownloadResult::DownloadIoError, ResultRow::Untouched, 0, "0", IoProblem::WrongLength, 5000},
+    {"RunsPastItsLength", [](TestRig& r) { r.internet.length = 20000; },
+     DownloadResult::DownloadIoError, ResultRow::Gone, 0, "8192", IoProblem::WrongLength, 10000},
+    {"ExactlyItsLength", [](TestRig& r) { r.internet.length = r.internet.announced = 10000; },
+     DownloadResult::DownloadOk, ResultRow::Partial, 10000, "10000", IoProblem::None, 10000},
     {"CounterCaptionNotANumber",
      [](TestRig& r) {
        r.internet.length = 20000;
@@ -209,7 +217,9 @@ TEST_P(TransferResults, FileCounterAndHandles) {
   TestRig r;
   row.arrange(r);
   Downloaded out;
-  EXPECT_EQ(Fetch(r, out), row.code);
+  TransferLimits limits;
+  limits.bodyBytes = row.bodyBytes;
+  EXPECT_EQ(Fetch(r, out, limits), row.code);
   EXPECT_EQ(Counter(r), row.counter);
   EXPECT_EQ(out.problem, row.problem);
   EXPECT_EQ(r.files.Exists(kPath), row.file == ResultRow::Untouched);

@@ -124,9 +124,10 @@ const auto kNoWrite = [](TestRig& r) { r.files.failCreate.insert(FakeFileSystem:
 const auto kFileNamedLikeTheProduct = [](TestRig& r) { r.files.AddFile(kFinal); };
 const auto kProductFolderOnly = [](TestRig& r) { r.files.AddFolder(kFinal); };
 const auto kCdRom = [](TestRig& r) { r.files.driveTypes["R:\\"] = 5; };
-// Folders whose product folder has 217 characters, the most that leaves room for what is made in
-// it, and one more.
-const std::string kLongest = "C:\\Apps\\" + std::string(195, 'a');
+// Folders whose product folder has 206 characters, the most that leaves room for the deepest
+// file of the packages (38 characters in this build) and the self-extractor's temporary names,
+// and one more.
+const std::string kLongest = "C:\\Apps\\" + std::string(184, 'a');
 const std::string kTooLong = kLongest + "b";
 const auto kLongFolders = [](TestRig& r) {
   r.files.AddFolder(kLongest);
@@ -165,8 +166,8 @@ INSTANTIATE_TEST_SUITE_P(ValidateInstallPath, DecisionTable, testing::Values(
         "The directory path you typed in does not exist.", "C:\\Apps\\", {}},
     Row{"TooLong", kLongFolders, kTooLong, {}, false, true, true, "path before",
         "caption before", "title before", {},
-        "Invalid installation Path, too long: the installation folder can have at most 217 "
-        "characters, this one has 218.", kTooLong + "\\CelvaraStudio", {}},
+        "Invalid installation Path, too long: the installation folder can have at most 206 "
+        "characters, this one has 207.", kTooLong + "\\CelvaraStudio", {}},
     Row{"Row8_LongestPath", kLongFolders, kLongest + "\\", {}, true, false, true,
         kLongest + "\\CelvaraStudio", "caption before", "title before",
         TreeIn(kLongest + "\\CelvaraStudio", true), "", kLongest + "\\CelvaraStudio", {}},

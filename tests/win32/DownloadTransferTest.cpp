@@ -427,14 +427,12 @@ TEST_F(DownloadTransfer, PackageNameHeldByAnotherProgram) {
   EXPECT_TRUE(DownloadPackageFrom(in_, ServerUrl("packages/"), false, limits));
 }
 
-// A reply that announces more than the drive has free is refused before anything is written.
+// A reply that announces more than the drive has free is refused before anything is written; a
+// package request refuses it sooner still, since it is not the package's length.
 TEST_F(DownloadTransfer, NoRoomForTheAnnouncedLength) {
-  EXPECT_FALSE(DownloadPackageFrom(in_, ServerUrl("size/1000000000000000/"), false));
-  const std::string shown = Shown(Ctl::lblDownLoadError);
-  EXPECT_EQ(shown.rfind(kIoCaption, 0), 0u);
-  EXPECT_NE(
-      shown.find("\rNot enough disk space: the installation file needs 1000000000000000 bytes"),
-      std::string::npos);
+  EXPECT_EQ(Fetch(ServerUrl("size/1000000000000000/x")), DownloadResult::DownloadIoError);
+  EXPECT_EQ(got_.problem, IoProblem::NoRoom);
+  EXPECT_EQ(got_.announced, 1000000000000000);
   EXPECT_FALSE(FileExists(partial_));
   EXPECT_EQ(Shown(Ctl::lblBytesDownloaded), "0");
 }

@@ -2,8 +2,6 @@
 #include "Driver.h"
 #include "platform/win32/Win32PlatformSet.h"
 
-#include <tlhelp32.h>
-
 #include <gtest/gtest.h>
 
 #include "E2ePaths.h"
@@ -185,18 +183,7 @@ class Extract : public testing::Test {
     SetEnvironmentVariableA("CVI_SFX_MISBEHAVE", nullptr);
     // A misbehaving self-extractor may still run, holding its package open; nothing may outlive
     // the test.
-    win32::FileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    PROCESSENTRY32 entry{};
-    entry.dwSize = sizeof(entry);
-    for (BOOL more = Process32First(snapshot.Get(), &entry); more;
-         more = Process32Next(snapshot.Get(), &entry)) {
-      if (std::string(entry.szExeFile).rfind("CelvaraStudio_", 0) != 0)
-        continue;
-      win32::KernelHandle process(
-          OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID));
-      if (process && TerminateProcess(process.Get(), 0))
-        WaitForSingleObject(process.Get(), 5000);
-    }
+    e2e::KillProcessesNamed("CelvaraStudio_");
     DeleteFileA(kDecoy);
   }
   // Copies the package into the installation folder, as the download leaves it, and runs.

@@ -16,6 +16,31 @@ constexpr const char* kDecoy = "C:\\Program.exe";
 constexpr const char* kDecoyMarker = "C:\\decoy-ran.txt";
 constexpr const char* kProductWindowClass = "CelvaraStudioSample";
 
+// A start that takes 3 s, as when a virus scanner looks at a new program first: meanwhile it asks
+// the test's window for an answer every 100 ms, from the thread that starts the program.
+HWND gAskedWindow = nullptr;
+int gAnswers = 0;
+DWORD gStartingThread = 0;
+BOOL WINAPI SlowCreateProcess(LPCSTR program,
+                              LPSTR commandLine,
+                              LPSECURITY_ATTRIBUTES processAttributes,
+                              LPSECURITY_ATTRIBUTES threadAttributes,
+                              BOOL inherit,
+                              DWORD flags,
+                              LPVOID environment,
+                              LPCSTR folder,
+                              LPSTARTUPINFOA startup,
+                              LPPROCESS_INFORMATION info) {
+  gStartingThread = GetCurrentThreadId();
+  for (int i = 0; i < 30; ++i, Sleep(100)) {
+    DWORD_PTR answer = 0;
+    if (SendMessageTimeoutA(gAskedWindow, WM_NULL, 0, 0, SMTO_NORMAL, 1000, &answer))
+      ++gAnswers;
+  }
+  return CreateProcessA(program, commandLine, processAttributes, threadAttributes, inherit, flags,
+                        environment, folder, startup, info);
+}
+
 class ProcessStartTest : public testing::Test {
  protected:
   void SetUp() override {
@@ -54,10 +79,31 @@ TEST_F(ProcessStartTest, ProductGetsItsQuotedFolderAndTheDecoyNeverRuns) {
   EXPECT_FALSE(e2e::FileExists(kDecoyMarker)) << e2e::ReadWholeFile(kDecoyMarker);
 }
 
+// The package starts on a thread of its own, and the window's thread answers its window all the
+// while.
+TEST_F(ProcessStartTest, WindowAnswersWhileAStartTakesThreeSeconds) {
+  win32::WindowHandle window(
+      CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr));
+  gAskedWindow = window.Get();
+  win32::Win32Processes processes(SlowCreateProcess);
+  win32::Win32EventPump events;
+  const std::string commandLine = std::string("\"") + kProgram + "\" \"" + kFolder + "\"";
+  const auto started = processes.Launch(kProgram, commandLine, SW_SHOWNORMAL, events);
+  ASSERT_NE(started, nullptr);
+  EXPECT_NE(gStartingThread, GetCurrentThreadId());
+  EXPECT_EQ(gAnswers, 30);
+  EXPECT_TRUE(e2e::WaitUntil([] { return FindWindowA(kProductWindowClass, nullptr); }));
+}
+
 TEST_F(ProcessStartTest, MissingProgramIsReportedAndNothingRuns) {
   const std::string missing = "C:\\Program Files\\CelvaraStudio\\Missing.exe";
   win32::Win32Processes processes;
   EXPECT_FALSE(processes.Start(missing, "\"" + missing + "\" \"" + kFolder + "\"", SW_SHOWNORMAL));
+  win32::Win32EventPump events;
+  Processes::StartError error;
+  EXPECT_EQ(processes.Launch(missing, "\"" + missing + "\"", SW_SHOWNORMAL, events, &error),
+            nullptr);
+  EXPECT_EQ(error.code, 2u);
   Sleep(300);
   EXPECT_FALSE(e2e::FileExists(kDecoyMarker));
 }

@@ -14,6 +14,14 @@
 //   slow-dialog:<ms>   the dialog appears only after that many milliseconds (at most 120000)
 //   no-mnemonics       its buttons have no mnemonics ("Unzip", "Close"), yet Alt+U and Alt+C still
 //                      work
+//   two-fields         a second text field below the folder field has the focus; the folder field
+//                      still says where the files go
+//   late-controls:<ms> the title shows that long before the controls do
+//   slow-unzip:<ms>    Unzip disables the buttons and waits that long before it unpacks
+//   foreign-box        Unzip first starts another copy of this program in the mode box-only, then
+//                      unpacks 1.5 s after that copy's box is up
+//   box-only           shows only a box titled "WinZip Self-Extractor", for at most 60 s
+//   unwritable:<name>  the file of that name in the archive cannot be written (access denied)
 #include <windows.h>
 
 #include <ole2.h>
@@ -44,39 +52,66 @@ constexpr WORD kIdFolderLabel = 102;
 constexpr WORD kIdFolder = 103;
 constexpr WORD kIdBrowse = 104;
 constexpr WORD kIdUnzip = 105;
+constexpr WORD kIdSecondField = 106;
 constexpr WORD kIdClose = IDCANCEL;  // so that Esc and the title-bar close mean Close
 constexpr UINT_PTR kLifetimeTimer = 1;
+constexpr UINT_PTR kControlsTimer = 2;
 // The window property that marks a dialog whose keys the message filter handles.
 constexpr const char* kKeysWithoutMnemonics = "CviSfxKeysWithoutMnemonics";
 constexpr DWORD kMaxDialogDelayMs = 120000;
 // A 32-bit process cannot map much more, and no package of ours comes near it.
 constexpr ULONGLONG kMaxPackageSize = 1ull << 30;
 
-enum class Misbehaviour { None, NoDialog, NoCompletion, IgnoreClose, SlowDialog, NoMnemonics };
+enum class Misbehaviour {
+  None,
+  NoDialog,
+  NoCompletion,
+  IgnoreClose,
+  SlowDialog,
+  NoMnemonics,
+  TwoFields,
+  LateControls,
+  SlowUnzip,
+  ForeignBox,
+  BoxOnly,
+  Unwritable,
+};
 
 struct Options {
   Misbehaviour misbehaviour = Misbehaviour::None;
-  DWORD dialogDelayMs = 0;
+  DWORD delayMs = 0;    // of slow-dialog, late-controls and slow-unzip
   UINT lifetimeMs = 0;  // 0: lives until closed
+  std::string unwritable;
 };
 
 Options ReadOptions() {
   char value[64] = {};
   const DWORD length = GetEnvironmentVariableA("CVI_SFX_MISBEHAVE", value, sizeof value);
   const std::string mode = length < sizeof value ? std::string(value, length) : std::string();
+  const std::size_t colon = mode.find(':');
+  const std::string name = mode.substr(0, colon);
+  const std::string argument = colon == std::string::npos ? "" : mode.substr(colon + 1);
+  const unsigned long ms = std::strtoul(argument.c_str(), nullptr, 10);
+  const DWORD delayMs = ms < kMaxDialogDelayMs ? static_cast<DWORD>(ms) : kMaxDialogDelayMs;
+  const std::pair<const char*, Misbehaviour> modes[] = {
+      {"two-fields", Misbehaviour::TwoFields},   {"late-controls", Misbehaviour::LateControls},
+      {"slow-unzip", Misbehaviour::SlowUnzip},   {"foreign-box", Misbehaviour::ForeignBox},
+      {"box-only", Misbehaviour::BoxOnly},       {"unwritable", Misbehaviour::Unwritable},
+      {"slow-dialog", Misbehaviour::SlowDialog},
+  };
   Options options;
+  for (const auto& [text, misbehaviour] : modes) {
+    if (name == text)
+      options = {misbehaviour, delayMs, 0, argument};
+  }
   if (mode == "no-dialog") {
     options.misbehaviour = Misbehaviour::NoDialog;
   } else if (mode == "no-completion") {
-    options = {Misbehaviour::NoCompletion, 0, 75000};
+    options = {Misbehaviour::NoCompletion, 0, 75000, {}};
   } else if (mode == "ignore-close") {
-    options = {Misbehaviour::IgnoreClose, 0, 30000};
+    options = {Misbehaviour::IgnoreClose, 0, 30000, {}};
   } else if (mode == "no-mnemonics") {
     options.misbehaviour = Misbehaviour::NoMnemonics;
-  } else if (mode.rfind("slow-dialog:", 0) == 0) {
-    const unsigned long ms = std::strtoul(mode.c_str() + 12, nullptr, 10);
-    options.misbehaviour = Misbehaviour::SlowDialog;
-    options.dialogDelayMs = ms < kMaxDialogDelayMs ? static_cast<DWORD>(ms) : kMaxDialogDelayMs;
   }
   return options;
 }
@@ -174,7 +209,8 @@ ZipResult MakeFolderTree(const std::string& folder) {
 // was not committed is deleted.
 class FolderSink : public cvi::sfx::ZipSink {
  public:
-  explicit FolderSink(std::string root) : root_(std::move(root)) {}
+  FolderSink(std::string root, std::string unwritable)
+      : root_(std::move(root)), unwritable_(std::move(unwritable)) {}
 
   std::size_t Written() const { return written_; }
 
@@ -196,6 +232,10 @@ class FolderSink : public cvi::sfx::ZipSink {
     if (ZipResult result = MakeRoot(); !result.ok())
       return result;
     const std::string path = PathOf(name);
+    if (name == unwritable_) {
+      SetLastError(ERROR_ACCESS_DENIED);
+      return CannotWrite(path);
+    }
     const std::string folder = path.substr(0, path.find_last_of('\\'));
     char temp[MAX_PATH] = {};
     if (GetTempFileNameA(folder.c_str(), "sfx", 0, temp) == 0)
@@ -251,6 +291,7 @@ class FolderSink : public cvi::sfx::ZipSink {
   }
 
   std::string root_;
+  std::string unwritable_;  // a name in the archive that cannot be written
   bool rootMade_ = false;
   std::vector<Pending> pending_;
   std::size_t written_ = 0;
@@ -330,8 +371,11 @@ std::string ResolveFolder(std::string text, const std::string& packageFolder) {
 }
 
 // Unpacks into `folder`; `written` counts the files that reached their final names.
-ZipResult Unpack(const ZipArchive& archive, const std::string& folder, std::size_t* written) {
-  FolderSink sink(folder);
+ZipResult Unpack(const ZipArchive& archive,
+                 const std::string& folder,
+                 const std::string& unwritable,
+                 std::size_t* written) {
+  FolderSink sink(folder, unwritable);
   // Room for the longest name, and for the temporary names GetTempFileName makes beside it.
   for (const cvi::sfx::ZipEntry& entry : archive.Entries()) {
     if (sink.PathOf(entry.name).size() >= MAX_PATH - 14) {
@@ -381,6 +425,52 @@ void Browse(HWND dialog) {
   SelectFolderField(dialog);
 }
 
+BOOL CALLBACK ShowControl(HWND control, LPARAM show) {
+  ShowWindow(control, static_cast<int>(show));
+  return TRUE;
+}
+
+BOOL CALLBACK DisableControl(HWND control, LPARAM) {
+  EnableWindow(control, FALSE);
+  return TRUE;
+}
+
+// Another program's box of the completion window's title: a second copy of this one, in the mode
+// box-only, whose box is up before this copy goes on.
+void StartForeignBox() {
+  char self[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, self, MAX_PATH);
+  SetEnvironmentVariableA("CVI_SFX_MISBEHAVE", "box-only");
+  STARTUPINFOA startup{};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION info{};
+  if (!CreateProcessA(self, nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
+    return;
+  UniqueHandle process(info.hProcess), thread(info.hThread);
+  for (int tries = 0; tries < 250; ++tries) {
+    HWND box = FindWindowA(nullptr, kMessageTitle);
+    DWORD owner = 0;
+    if (box && GetWindowThreadProcessId(box, &owner) && owner == info.dwProcessId)
+      break;
+    Sleep(20);
+  }
+  Sleep(1500);
+}
+
+VOID CALLBACK EndNow(HWND, UINT, UINT_PTR, DWORD) {
+  ExitProcess(0);
+}
+
+// What a misbehaving stub does between the click on Unzip and the unpacking.
+void Misbehave(HWND dialog, const Options& options) {
+  if (options.misbehaviour == Misbehaviour::SlowUnzip) {
+    EnumChildWindows(dialog, DisableControl, 0);
+    Sleep(options.delayMs);
+  } else if (options.misbehaviour == Misbehaviour::ForeignBox) {
+    StartForeignBox();
+  }
+}
+
 void UnzipClicked(HWND dialog, const DialogState& state) {
   const std::string folder =
       ResolveFolder(WindowText(GetDlgItem(dialog, kIdFolder)), state.package->Folder());
@@ -389,8 +479,10 @@ void UnzipClicked(HWND dialog, const DialogState& state) {
                 MB_OK | MB_ICONEXCLAMATION);
     return;
   }
+  Misbehave(dialog, state.options);
   std::size_t written = 0;
-  const ZipResult result = Unpack(state.package->archive, folder, &written);
+  const ZipResult result =
+      Unpack(state.package->archive, folder, state.options.unwritable, &written);
   if (!result.ok()) {
     const std::string extent =
         written == 0 ? "Nothing was unpacked."
@@ -428,7 +520,13 @@ INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
         SetPropA(dialog, kKeysWithoutMnemonics, dialog);
       if (state->options.lifetimeMs != 0)
         SetTimer(dialog, kLifetimeTimer, state->options.lifetimeMs, nullptr);
+      if (state->options.misbehaviour == Misbehaviour::LateControls) {
+        EnumChildWindows(dialog, ShowControl, SW_HIDE);
+        SetTimer(dialog, kControlsTimer, state->options.delayMs, nullptr);
+      }
       SelectFolderField(dialog);
+      if (state->options.misbehaviour == Misbehaviour::TwoFields)
+        SetFocus(GetDlgItem(dialog, kIdSecondField));
       return FALSE;  // the focus is set
     }
     case WM_DESTROY:
@@ -438,6 +536,11 @@ INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
       // A misbehaving stub must not outlive its test, even with a message box open.
       if (wParam == kLifetimeTimer)
         ExitProcess(0);
+      if (wParam == kControlsTimer) {
+        KillTimer(dialog, kControlsTimer);
+        EnumChildWindows(dialog, ShowControl, SW_SHOW);
+        SelectFolderField(dialog);
+      }
       return TRUE;
     case WM_COMMAND:
       switch (LOWORD(wParam)) {
@@ -541,6 +644,9 @@ int ShowDialog(Package& package, const Options& options) {
              mnemonics ? "&Unzip" : "Unzip");
   dialog.Add(kButton, BS_PUSHBUTTON | WS_TABSTOP, kIdClose, 199, 57, 54, 14,
              mnemonics ? "&Close" : "Close");
+  if (options.misbehaviour == Misbehaviour::TwoFields) {
+    dialog.Add(kEdit, ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP, kIdSecondField, 7, 57, 126, 14, "");
+  }
   UniqueHook keys(mnemonics ? nullptr
                             : SetWindowsHookExA(WH_MSGFILTER, KeysWithoutMnemonics, nullptr,
                                                 GetCurrentThreadId()));
@@ -561,13 +667,18 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     Sleep(8000);
     return 0;
   }
+  if (options.misbehaviour == Misbehaviour::BoxOnly) {
+    SetTimer(nullptr, 0, 60000, EndNow);
+    MessageBoxA(nullptr, "This box belongs to another program.", kMessageTitle, MB_OK);
+    return 0;
+  }
   Package package;
   if (const ZipResult result = package.Open(); !result.ok()) {
     const std::string text = result.message + "\r\n\r\nThis package cannot be unpacked.";
     MessageBoxA(nullptr, text.c_str(), kMessageTitle, MB_OK | MB_ICONERROR);
     return 1;
   }
-  if (options.dialogDelayMs != 0)
-    Sleep(options.dialogDelayMs);
+  if (options.misbehaviour == Misbehaviour::SlowDialog)
+    Sleep(options.delayMs);
   return ShowDialog(package, options);
 }

@@ -110,6 +110,18 @@ class VendorServerTest(unittest.TestCase):
                 s.settimeout(0.5)
                 self.assertRaises(socket.timeout, s.connect, ("127.0.0.1", int(port)))
 
+    def test_endless_reply_has_no_length_and_runs_on(self):
+        connection = http.client.HTTPConnection("127.0.0.1", self.port, timeout=10)
+        try:
+            connection.request("GET", "/endless/" + PACKAGE)
+            reply = connection.getresponse()
+            self.assertIsNone(reply.getheader("Content-Length"))
+            body = reply.read(len(PACKAGE_BYTES) + 300_000)
+        finally:
+            connection.close()
+        self.assertEqual(body[:len(PACKAGE_BYTES)], PACKAGE_BYTES)
+        self.assertEqual(len(body), len(PACKAGE_BYTES) + 300_000)
+
     def test_trickle_paces_the_body(self):
         start = time.monotonic()
         self.assertEqual(self.get("/trickle/1000/50/5000"), (200, 5000, generated(5000), None))

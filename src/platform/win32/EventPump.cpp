@@ -11,8 +11,22 @@ constexpr const char* kTimerName = "CelvaraStudioTimer";
 // Every kind of queue input wakes the wait: keys, mouse, posted, timer, paint, sent, hot keys.
 constexpr DWORD kWakeMask = 0xFF;
 constexpr LONGLONG kLooksPerSecond = 1000;
+// Touch and pen input (Windows 8 and later), which the headers for Windows 7 do not define.
+constexpr DWORD kTouchAndPen = 0x0800 | 0x1000;
 
 }  // namespace
+
+DWORD MsgWaitWithTouch(DWORD count,
+                       const HANDLE* handles,
+                       DWORD milliseconds,
+                       DWORD wakeMask,
+                       DWORD flags) {
+  const DWORD result =
+      MsgWaitForMultipleObjectsEx(count, handles, milliseconds, wakeMask | kTouchAndPen, flags);
+  if (result != WAIT_FAILED)
+    return result;
+  return MsgWaitForMultipleObjectsEx(count, handles, milliseconds, wakeMask, flags);
+}
 
 // The named timer is shared with every other holder of its name: a wait of this thread nested in
 // ours may re-arm it for an earlier moment, and ours then ends with it. Another program may cancel
@@ -30,7 +44,7 @@ void Win32EventPump::WaitMilliseconds(std::int32_t milliseconds) {
   for (;;) {
     const DWORD elapsed = GetTickCount() - start;
     const DWORD left = elapsed < length ? length - elapsed : 0;
-    const DWORD result = MsgWaitForMultipleObjects(1, &handle, FALSE, left, kWakeMask);
+    const DWORD result = MsgWaitWithTouch(1, &handle, left, kWakeMask, 0);
     if (result == WAIT_FAILED)
       return WaitWithoutTimer(start, milliseconds);
     Dispatch();
@@ -58,8 +72,7 @@ void Win32EventPump::WaitWithoutTimer(DWORD start, std::int32_t milliseconds) {
     const DWORD elapsed = GetTickCount() - start;
     if (elapsed >= length)
       break;
-    const DWORD result =
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, length - elapsed, QS_ALLINPUT);
+    const DWORD result = MsgWaitWithTouch(0, nullptr, length - elapsed, QS_ALLINPUT, 0);
     if (result == WAIT_FAILED)
       Sleep(10);
     Dispatch();
@@ -87,13 +100,15 @@ void Win32EventPump::DoEventsNow() {
   Dispatch();
 }
 
+// Taken as Unicode, so that a character typed into a Unicode field reaches it as typed; the
+// system converts for the windows that take their text in the code page.
 void Win32EventPump::Dispatch() {
   MSG msg;
-  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
     if (filter_ && filter_->PreTranslate(msg))
       continue;
     TranslateMessage(&msg);
-    DispatchMessageA(&msg);
+    DispatchMessageW(&msg);
   }
 }
 

@@ -245,4 +245,18 @@ int Win32FileSystem::DriveType(const std::string& root) {
   return static_cast<int>(GetDriveTypeA(root.c_str()));
 }
 
+FileError Win32FileSystem::RenameFile(const std::string& from, const std::string& to) {
+  if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING))
+    return FileError::None;
+  return Reason(GetLastError(), from);
+}
+
+// Everyone else may go on reading, writing and deleting it meanwhile.
+FileError Win32FileSystem::TryOpenForWriting(const std::string& path) {
+  FileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE | DELETE,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, 0, nullptr));
+  return file ? FileError::None : Reason(GetLastError(), path);
+}
+
 }  // namespace cvi::win32

@@ -241,8 +241,8 @@ class Win32JobResults : public JobResults {
         return Wait::TimedOut;
       // Input that is already waiting ends the wait too, so that an event never lies unseen while
       // items keep waking the thread.
-      const DWORD woken = MsgWaitForMultipleObjectsEx(1, &itemsReady, limit - elapsed, QS_ALLINPUT,
-                                                      MWMO_INPUTAVAILABLE);
+      const DWORD woken =
+          MsgWaitWithTouch(1, &itemsReady, limit - elapsed, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
       if (woken == WAIT_FAILED)
         Sleep(10);
       if (woken != WAIT_OBJECT_0)

@@ -1,4 +1,5 @@
 // Starting programs and naming the running one.
+#include <memory>
 #include <vector>
 
 #include "platform/win32/Handles.h"
@@ -26,30 +27,104 @@ std::string SystemReason(DWORD code, const std::string& program) {
   return reason;
 }
 
+// One start, on whichever thread makes it; it owns copies of all it needs.
+struct StartRequest {
+  Win32Processes::CreateProcessFunction create;
+  std::string program;
+  std::vector<char> line;  // CreateProcessA may write into the command line
+  STARTUPINFOA startup{};
+  PROCESS_INFORMATION info{};
+  DWORD error = 0;
+  bool started = false;
+
+  void Run() {
+    startup.cb = sizeof(startup);
+    started = create(program.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                     &startup, &info) != FALSE;
+    if (!started)
+      error = GetLastError();
+  }
+  static DWORD WINAPI RunOnThread(void* request) {
+    static_cast<StartRequest*>(request)->Run();
+    return 0;
+  }
+};
+
+StartRequest MakeRequest(Win32Processes::CreateProcessFunction create,
+                         const std::string& program,
+                         const std::string& commandLine,
+                         int showStyle) {
+  StartRequest request{create, program, std::vector<char>(commandLine.begin(), commandLine.end())};
+  request.line.push_back('\0');
+  request.startup.dwFlags = STARTF_USESHOWWINDOW;
+  request.startup.wShowWindow = static_cast<WORD>(showStyle);
+  return request;
+}
+
+bool Report(const StartRequest& request, Processes::StartError* error) {
+  if (!request.started && error != nullptr)
+    *error = Processes::StartError{request.error, SystemReason(request.error, request.program)};
+  return request.started;
+}
+
+class Win32RunningProcess : public RunningProcess {
+ public:
+  Win32RunningProcess(HANDLE process, DWORD id) : process_(process), id_(id) {}
+  std::uint32_t Id() override { return id_; }
+  bool Ended(std::uint32_t* exitCode) override {
+    DWORD code = 0;
+    if (WaitForSingleObject(process_.Get(), 0) != WAIT_OBJECT_0 ||
+        !GetExitCodeProcess(process_.Get(), &code))
+      return false;
+    *exitCode = code;
+    return true;
+  }
+
+ private:
+  KernelHandle process_;
+  DWORD id_;
+};
+
 }  // namespace
 
 bool Win32Processes::Start(const std::string& program,
                            const std::string& commandLine,
                            int showStyle,
                            StartError* error) {
-  // CreateProcessA may write into the command line, so it gets a copy of its own.
-  std::vector<char> line(commandLine.begin(), commandLine.end());
-  line.push_back('\0');
-  STARTUPINFOA startup{};
-  startup.cb = sizeof(startup);
-  startup.dwFlags = STARTF_USESHOWWINDOW;
-  startup.wShowWindow = static_cast<WORD>(showStyle);
-  PROCESS_INFORMATION info{};
-  if (!CreateProcessA(program.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                      &startup, &info)) {
-    const DWORD code = GetLastError();
-    if (error != nullptr)
-      *error = StartError{code, SystemReason(code, program)};
-    return false;
+  StartRequest request = MakeRequest(create_, program, commandLine, showStyle);
+  request.Run();
+  KernelHandle process(request.info.hProcess);
+  KernelHandle thread(request.info.hThread);
+  return Report(request, error);
+}
+
+// The window's thread waits for the start in the message wait, so that every window event is
+// handled while it lasts. The request lives until the thread has ended; without a thread the
+// start is made here.
+std::unique_ptr<RunningProcess> Win32Processes::Launch(const std::string& program,
+                                                       const std::string& commandLine,
+                                                       int showStyle,
+                                                       EventPump& events,
+                                                       StartError* error) {
+  StartRequest request = MakeRequest(create_, program, commandLine, showStyle);
+  KernelHandle worker(CreateThread(nullptr, 0, &StartRequest::RunOnThread, &request, 0, nullptr));
+  if (!worker) {
+    request.Run();
+  } else {
+    HANDLE handle = worker.Get();
+    for (;;) {
+      const DWORD woken = MsgWaitWithTouch(1, &handle, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
+      if (woken == WAIT_OBJECT_0)
+        break;
+      if (woken == WAIT_FAILED)
+        Sleep(10);
+      events.DoEventsNow();
+    }
   }
-  KernelHandle process(info.hProcess);
-  KernelHandle thread(info.hThread);
-  return true;
+  KernelHandle thread(request.info.hThread);
+  if (!Report(request, error))
+    return nullptr;
+  return std::make_unique<Win32RunningProcess>(request.info.hProcess, request.info.dwProcessId);
 }
 
 std::string Win32Processes::ExecutableName() {

@@ -32,6 +32,15 @@ class FormWindows {
   virtual HWND FirstVisibleForm() = 0;
 };
 
+// MsgWaitForMultipleObjectsEx that wakes for touch and pen input too (QS_TOUCH, QS_POINTER), which
+// the headers for Windows 7 leave out of every mask; a system before Windows 8 refuses those two,
+// and is then asked without them (EventPump.cpp).
+DWORD MsgWaitWithTouch(DWORD count,
+                       const HANDLE* handles,
+                       DWORD milliseconds,
+                       DWORD wakeMask,
+                       DWORD flags);
+
 class Win32EventPump : public EventPump {
  public:
   explicit Win32EventPump(MessageFilter* filter = nullptr) : filter_(filter) {}
@@ -80,6 +89,8 @@ class Win32FileSystem : public FileSystem {
   std::int64_t FreeSpace(const std::string& folder) override;
   bool IsLeadByte(unsigned char byte) override;
   int DriveType(const std::string& root) override;
+  FileError RenameFile(const std::string& from, const std::string& to) override;
+  FileError TryOpenForWriting(const std::string& path) override;
 };
 
 class Win32MessageBoxes : public MessageBoxes {
@@ -93,11 +104,22 @@ class Win32MessageBoxes : public MessageBoxes {
 
 class Win32Processes : public Processes {
  public:
+  using CreateProcessFunction = decltype(&CreateProcessA);
+  // Tests may put a slower CreateProcessA in its place.
+  explicit Win32Processes(CreateProcessFunction create = &CreateProcessA) : create_(create) {}
   bool Start(const std::string& program,
              const std::string& commandLine,
              int showStyle,
              StartError* error = nullptr) override;
+  std::unique_ptr<RunningProcess> Launch(const std::string& program,
+                                         const std::string& commandLine,
+                                         int showStyle,
+                                         EventPump& events,
+                                         StartError* error = nullptr) override;
   std::string ExecutableName() override;
+
+ private:
+  CreateProcessFunction create_;
 };
 
 // The application-wide mouse pointer. The windows ask it on WM_SETCURSOR so that the pointer
@@ -136,10 +158,10 @@ class Win32Windows : public Windows {
   Handle Next(Handle window) override;
   int TitleLength(Handle window) override;
   int Title(Handle window, char* buffer, int size) override;
-  Handle FindExact(const std::string& title) override;
+  std::uint32_t ProcessOf(Handle window) override;
   bool BringToFront(Handle window) override;
   Handle Foreground() override;
-  Handle FocusedField(Handle window) override;
+  std::vector<Handle> TextFields(Handle window) override;
   bool SetControlText(Handle control, const std::string& text) override;
   bool ControlText(Handle control, std::string* text) override;
   std::vector<Button> Buttons(Handle window) override;

@@ -95,8 +95,9 @@ int Win32Windows::Title(Handle window, char* buffer, int size) {
   return GetWindowTextA(ToHwnd(window), buffer, size);
 }
 
-Windows::Handle Win32Windows::FindExact(const std::string& title) {
-  return ToHandle(FindWindowA(nullptr, title.c_str()));
+std::uint32_t Win32Windows::ProcessOf(Handle window) {
+  DWORD process = 0;
+  return GetWindowThreadProcessId(ToHwnd(window), &process) != 0 ? process : 0;
 }
 
 bool Win32Windows::BringToFront(Handle window) {
@@ -112,15 +113,13 @@ HWND FocusInside(HWND window) {
   return focus && (focus == window || IsChild(window, focus)) ? focus : nullptr;
 }
 
-Windows::Handle Win32Windows::FocusedField(Handle window) {
-  HWND top = ToHwnd(window);
-  if (HWND focus = ThreadFocus(top))
-    return focus != top && IsChild(top, focus) && IsTextField(focus) ? ToHandle(focus) : 0;
-  // While another program has the foreground, the thread has no focus at all: a dialog gives it
-  // back to its field only when it is activated again. Its one text field is that field.
+std::vector<Windows::Handle> Win32Windows::TextFields(Handle window) {
   std::vector<HWND> fields;
-  EnumChildWindows(top, AddTextField, reinterpret_cast<LPARAM>(&fields));
-  return fields.size() == 1 ? ToHandle(fields[0]) : 0;
+  EnumChildWindows(ToHwnd(window), AddTextField, reinterpret_cast<LPARAM>(&fields));
+  std::vector<Handle> handles;
+  for (HWND field : fields)
+    handles.push_back(ToHandle(field));
+  return handles;
 }
 
 bool Win32Windows::SetControlText(Handle control, const std::string& text) {

@@ -17,7 +17,6 @@ namespace {
 using form::kCaptionInterval;
 using form::kCaptionTimer;
 using form::ToColour;
-using form::WindowText;
 
 DWORD LabelAlignment(const ControlDesign& design) {
   switch (design.align) {
@@ -33,6 +32,33 @@ DWORD LabelAlignment(const ControlDesign& design) {
 
 int DpiOr96(int dpi) {
   return dpi > 0 ? dpi : 96;
+}
+
+// Text of the code page as wide characters, NUL-terminated.
+std::vector<wchar_t> FromCodePage(const std::string& text) {
+  const int size = static_cast<int>(text.size());
+  std::vector<wchar_t> wide(
+      static_cast<std::size_t>(MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0)) + 1);
+  MultiByteToWideChar(CP_ACP, 0, text.data(), size, wide.data(), static_cast<int>(wide.size()));
+  return wide;
+}
+
+// A text box's text in the code page, as the system would write it; `kept` is false when that is
+// not what the user typed (a character the code page lacks became a look-alike or "?").
+std::string CodePageText(HWND field, bool* kept) {
+  std::vector<wchar_t> typed(static_cast<std::size_t>(GetWindowTextLengthW(field)) + 1);
+  typed.resize(static_cast<std::size_t>(
+                   GetWindowTextW(field, typed.data(), static_cast<int>(typed.size()))) +
+               1);
+  typed.back() = L'\0';
+  const int size = static_cast<int>(typed.size()) - 1;
+  std::string text(static_cast<std::size_t>(WideCharToMultiByte(CP_ACP, 0, typed.data(), size,
+                                                                nullptr, 0, nullptr, nullptr)),
+                   '\0');
+  WideCharToMultiByte(CP_ACP, 0, typed.data(), size, &text[0], static_cast<int>(text.size()),
+                      nullptr, nullptr);
+  *kept = FromCodePage(text) == typed;
+  return text;
 }
 
 }  // namespace
@@ -266,10 +292,20 @@ void Win32FormView::CreateControl(FormWindow& window, ControlWindow& control) {
     style |= WS_DISABLED;
 
   const FormScale& scale = window.scale;
-  control.hwnd = CreateWindowExA(
-      exStyle, className, state.caption.c_str(), style, scale.ToPixels(d.left),
-      scale.ToPixels(state.top), scale.ToPixels(d.width), scale.ToPixels(d.height), parent,
-      reinterpret_cast<HMENU>(static_cast<INT_PTR>(static_cast<int>(d.name))), instance_, nullptr);
+  const auto id = reinterpret_cast<HMENU>(static_cast<INT_PTR>(static_cast<int>(d.name)));
+  // The text box is a Unicode window, so that what the user types reaches it as typed and a
+  // character the code page lacks can be noticed (CodePageText).
+  if (d.kind == ControlKind::TextBox) {
+    control.hwnd =
+        CreateWindowExW(exStyle, L"EDIT", FromCodePage(state.caption).data(), style,
+                        scale.ToPixels(d.left), scale.ToPixels(state.top), scale.ToPixels(d.width),
+                        scale.ToPixels(d.height), parent, id, instance_, nullptr);
+  } else {
+    control.hwnd =
+        CreateWindowExA(exStyle, className, state.caption.c_str(), style, scale.ToPixels(d.left),
+                        scale.ToPixels(state.top), scale.ToPixels(d.width),
+                        scale.ToPixels(d.height), parent, id, instance_, nullptr);
+  }
   if (!control.hwnd)
     return;
 
@@ -518,7 +554,9 @@ LRESULT Win32FormView::HandleMessage(FormWindow& window,
         return 0;
       }
       if (HIWORD(wParam) == EN_CHANGE && control->design->kind == ControlKind::TextBox) {
-        forms_->UserEdited(form, ctl, WindowText(control->hwnd));
+        bool kept = true;
+        const std::string text = CodePageText(control->hwnd, &kept);
+        forms_->UserEdited(form, ctl, text, kept);
         return 0;
       }
       break;
