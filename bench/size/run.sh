@@ -2,7 +2,8 @@
 # Bytes of the programs that ship, section by section: the windows-release CVInstall.exe and the
 # self-extractor stub of this checkout beside the same two built from a baseline commit (default:
 # the last one of main before the programs were built lean), each in a build folder of its own. The
-# release preset's package digests are placeholders: the sizes do not depend on them.
+# release preset's package digests, sizes and longest names are placeholders: the programs' sizes
+# do not depend on them.
 #
 #   SIZE_BASELINE    the commit to compare with
 #   BENCH_SIZE_DIR   where the baseline's sources and both builds go (default build/bench-size)
@@ -14,7 +15,9 @@ digest=$(printf '0%.0s' {1..64})
 
 build() {  # SOURCE BUILD
   (cd "$1" && cmake --preset windows-release -B "$2" -DCVINSTALL_FULL_PACKAGE_SHA256="$digest" \
-    -DCVINSTALL_UPGRADE_PACKAGE_SHA256="$digest" >/dev/null)
+    -DCVINSTALL_UPGRADE_PACKAGE_SHA256="$digest" -DCVINSTALL_FULL_PACKAGE_SIZE=1 \
+    -DCVINSTALL_UPGRADE_PACKAGE_SIZE=1 -DCVINSTALL_FULL_PACKAGE_DEEPEST_PATH=1 \
+    -DCVINSTALL_UPGRADE_PACKAGE_DEEPEST_PATH=1 -Wno-dev >/dev/null)
   cmake --build "$2" -j2 --target CVInstall sfx_stub >/dev/null
 }
 
