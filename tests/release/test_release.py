@@ -142,6 +142,23 @@ class BuildSettings(unittest.TestCase):
                 self.assertIn(f"{setting} {message}", result.stderr)
 
 
+    def test_configure_takes_the_pinned_packages_by_hand(self):
+        digest = "0" * 64
+        pins = [f"-DCVINSTALL_{kind}_PACKAGE_{fact}={value}" for kind in ("FULL", "UPGRADE")
+                for fact, value in (("SHA256", digest), ("SIZE", 189567), ("DEEPEST_PATH", 38))]
+        rows = [("all pinned", pins, None),
+                ("no longest name", pins[:2] + pins[3:], "_DEEPEST_PATH must be set")]
+        for name, settings, message in rows:
+            with self.subTest(name), tempfile.TemporaryDirectory() as build:
+                result = subprocess.run(["cmake", "-S", REPO, "-B", build, "-DCVINSTALL_TESTS=OFF",
+                                         *settings],
+                                        capture_output=True, text=True, stdin=subprocess.DEVNULL)
+                if message is None:
+                    self.assertEqual(result.returncode, 0, result.stderr)
+                else:
+                    self.assertIn(message, result.stderr)
+
+
 class SignedRelease(unittest.TestCase):
     """One signed release of the sample product, made once for the class."""
 
