@@ -185,9 +185,9 @@ start_xvfb() {
 }
 
 start_group() {
-  local group=$1 arch=$2 dir=$RIG_DIR/$1 display wine server spec dpi screen
-  spec=$(group_screen "$group")
-  dpi=${spec% *} screen=${spec#* }
+  local group=$1 arch=$2 dir=$RIG_DIR/$1 display wine server display_setting dpi screen
+  display_setting=$(group_screen "$group")
+  dpi=${display_setting% *} screen=${display_setting#* }
   stop_group "$group"
   mkdir -p "$dir"
   rm -rf "$dir/prefix"
