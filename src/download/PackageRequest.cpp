@@ -85,6 +85,16 @@ std::string WithCause(const std::string& caption, const std::string& cause) {
   return cause.empty() ? caption : caption + kCR + cause;
 }
 
+// Whatever came instead of the package, named when it was a web page.
+std::string VerificationFailure(const Downloaded& got) {
+  return WithCause(VerificationMessage(), WebPageArrived(got) ? kWebPageSentence : "");
+}
+
+// The prescribed I/O message first, then what it would not tell.
+std::string IoFailure(const std::string& cause) {
+  return WithCause(DownloadFailureMessage(DownloadResult::DownloadIoError, ""), cause);
+}
+
 // Compares the held file's digest with the pinned one, hex digits in either case.
 bool HasDigest(HeldFile& file, const std::string& pinnedHex) {
   std::uint8_t digest[HeldFile::kSha256Size];
@@ -124,7 +134,7 @@ std::string FailureCaption(DownloadResult result,
     case IoProblem::NoRoom:
       return NoRoomMessage(folder, got.announced, got.freeBytes);
     case IoProblem::WrongLength:
-      return WithCause(VerificationMessage(), WebPageArrived(got) ? kWebPageSentence : "");
+      return VerificationFailure(got);
     case IoProblem::FolderUnwritable:
       return FolderMessage(folder);
     case IoProblem::None:
@@ -169,8 +179,7 @@ bool DownloadPackage(Installer& in,
   if (!HasDigest(*got.body, pinnedSha256)) {
     got.body.reset();
     in.os.files.DeleteFile(partial);
-    ReportFailure(in,
-                  WithCause(VerificationMessage(), WebPageArrived(got) ? kWebPageSentence : ""));
+    ReportFailure(in, VerificationFailure(got));
     return false;
   }
   const FileError named = RetryWhileInUse(
@@ -223,27 +232,24 @@ std::string DownloadFailureMessage(DownloadResult result, const std::string& url
 }
 
 std::string FileInUseMessage(const std::string& path) {
-  return WithCause(DownloadFailureMessage(DownloadResult::DownloadIoError, ""),
-                   std::string("Another program is using the installation file ") + kCR + "      " +
-                       path + kCR +
-                       "It may be the installation of an earlier attempt that is still open. "
-                       "Please close that program and click 'Install' again.");
+  return IoFailure(std::string("Another program is using the installation file ") + kCR + "      " +
+                   path + kCR +
+                   "It may be the installation of an earlier attempt that is still open. "
+                   "Please close that program and click 'Install' again.");
 }
 
 std::string FolderMessage(const std::string& folder) {
-  return WithCause(DownloadFailureMessage(DownloadResult::DownloadIoError, ""),
-                   std::string("The installation folder ") + kCR + "      " + folder + kCR +
-                       "cannot be written to: it may have been removed, renamed or made "
-                       "read-only, or its drive may be full. Please check the folder and click "
-                       "'Install' again.");
+  return IoFailure(std::string("The installation folder ") + kCR + "      " + folder + kCR +
+                   "cannot be written to: it may have been removed, renamed or made "
+                   "read-only, or its drive may be full. Please check the folder and click "
+                   "'Install' again.");
 }
 
 std::string NoRoomMessage(const std::string& folder, std::int64_t needed, std::int64_t free) {
-  return WithCause(DownloadFailureMessage(DownloadResult::DownloadIoError, ""),
-                   "Not enough disk space: the installation file needs " + std::to_string(needed) +
-                       " bytes, but the drive of " + kCR + "      " + folder + kCR + "has " +
-                       std::to_string(free) +
-                       " bytes free. Please make room on that drive and click 'Install' again.");
+  return IoFailure("Not enough disk space: the installation file needs " + std::to_string(needed) +
+                   " bytes, but the drive of " + kCR + "      " + folder + kCR + "has " +
+                   std::to_string(free) +
+                   " bytes free. Please make room on that drive and click 'Install' again.");
 }
 
 bool DownloadPackageFrom(Installer& in,

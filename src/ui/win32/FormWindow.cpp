@@ -293,18 +293,16 @@ void Win32FormView::CreateControl(FormWindow& window, ControlWindow& control) {
 
   const FormScale& scale = window.scale;
   const auto id = reinterpret_cast<HMENU>(static_cast<INT_PTR>(static_cast<int>(d.name)));
+  const int x = scale.ToPixels(d.left), y = scale.ToPixels(state.top);
+  const int width = scale.ToPixels(d.width), height = scale.ToPixels(d.height);
   // The text box is a Unicode window, so that what the user types reaches it as typed and a
   // character the code page lacks can be noticed (CodePageText).
   if (d.kind == ControlKind::TextBox) {
-    control.hwnd =
-        CreateWindowExW(exStyle, L"EDIT", FromCodePage(state.caption).data(), style,
-                        scale.ToPixels(d.left), scale.ToPixels(state.top), scale.ToPixels(d.width),
-                        scale.ToPixels(d.height), parent, id, instance_, nullptr);
+    control.hwnd = CreateWindowExW(exStyle, L"EDIT", FromCodePage(state.caption).data(), style, x,
+                                   y, width, height, parent, id, instance_, nullptr);
   } else {
-    control.hwnd =
-        CreateWindowExA(exStyle, className, state.caption.c_str(), style, scale.ToPixels(d.left),
-                        scale.ToPixels(state.top), scale.ToPixels(d.width),
-                        scale.ToPixels(d.height), parent, id, instance_, nullptr);
+    control.hwnd = CreateWindowExA(exStyle, className, state.caption.c_str(), style, x, y, width,
+                                   height, parent, id, instance_, nullptr);
   }
   if (!control.hwnd)
     return;
