@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "core/BuildConfig.h"
+
 namespace cvi::expected {
 
 // The questions asked when the chosen folder already holds an installation.
@@ -44,6 +46,23 @@ inline const std::string kUnzipEnded = "\r\rThe self-extracting EXE has ended (e
 inline const std::string kProductInUse = "CelvaraStudio is in use: ";
 inline const std::string kProductInUseEnd =
     "\r\rPlease close CelvaraStudio, then try again. Nothing has been downloaded or changed.";
+
+// A download whose body is not the pinned package, and the sentence added when a web page came
+// instead (a network's sign-in page).
+inline const std::string kVerification =
+    std::string(
+        "Download verification error.  The downloaded installation file is not the one "
+        "this installer expects; it may have been damaged or altered on the way. Please "
+        "try again; if it still fails, please contact ") +
+    kSupportEmail + " and inform him of this 'Verification Error' message.";
+inline const std::string kSignInPage =
+    "\rA web page arrived instead of the installation file, perhaps the sign-in page of the "
+    "network you are on (as in hotels or airports); sign in with your web browser, then click "
+    "'Install' again.";
+// The start of every message of a local file's failure, whatever its cause.
+inline const std::string kIoCaption =
+    "Download I/O error.  Please try again; it could be an intermittent internet-connection "
+    "problem.";
 
 // The unload guard's message while an attempt runs.
 inline const std::string kUnloadGuard =

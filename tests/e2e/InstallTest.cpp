@@ -78,6 +78,16 @@ class Install : public testing::Test {
   bool Installed(const char* log = "CVInstall_v3.9.txt") {
     return FileExists(product_ + "\\CelvaraStudio.exe") && FileExists(product_ + "\\" + log);
   }
+  // A full installation by the installer `exe`, ended by closing the completion window.
+  void InstallThenClose(const std::string& exe) {
+    ASSERT_TRUE(StartExe(exe));
+    ClickInstall(folder_);
+    HWND done = WaitForCompletion();
+    ASSERT_NE(done, nullptr);
+    EXPECT_TRUE(Installed());
+    Close(done);
+    ASSERT_TRUE(Ends());
+  }
   std::string Launched() { return ReadWholeFile(product_ + "\\launched.txt"); }
   std::string Package() const { return product_ + "\\CelvaraStudio_v3.9.exe"; }
   std::string Exe() const { return product_ + "\\CelvaraStudio.exe"; }
@@ -153,13 +163,7 @@ TEST_F(Install, FullInstallationThenFinish) {
 // The vendor's site over https, its certificate from an authority that the machine trusts.
 TEST_F(Install, FullInstallationOverHttps) {
   ASSERT_TRUE(TrustTestAuthority());
-  ASSERT_TRUE(StartExe(ToWindowsPath(CVI_E2E_HTTPS_INSTALLER_EXE)));
-  ClickInstall(folder_);
-  HWND done = WaitForCompletion();
-  ASSERT_NE(done, nullptr);
-  EXPECT_TRUE(Installed());
-  Close(done);
-  ASSERT_TRUE(Ends());
+  InstallThenClose(ToWindowsPath(CVI_E2E_HTTPS_INSTALLER_EXE));
 }
 
 // Names of DLLs that are not known DLLs: Windows looks for them in a program's own folder first.
@@ -190,14 +194,9 @@ TEST_F(Install, FullInstallationLoadsNoPlantedDll) {
   EXPECT_EQ(RunAndWait("\"" + plain + "\" load-library uxtheme.dll"), 0);
   EXPECT_TRUE(DeleteFileA((downloads + "\\uxtheme.dll.loaded").c_str())) << "planting unseen";
 
-  ASSERT_TRUE(StartExe(installer));
-  ClickInstall(folder_);
-  HWND done = WaitForCompletion();
-  ASSERT_NE(done, nullptr);
-  EXPECT_TRUE(Installed());
   // Not Finish: the product is a program of its own, which these files would break.
-  Close(done);
-  ASSERT_TRUE(Ends());
+  InstallThenClose(installer);
+  ASSERT_FALSE(HasFatalFailure());
   // Except that Wine's own user32 imports version.dll, and Wine, which has no known DLLs, looks
   // for it beside every program as it starts; on Windows, what a known DLL imports comes from the
   // system folder.

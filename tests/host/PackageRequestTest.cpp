@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "Doubles.h"
+#include "ExpectedTexts.h"
 #include "download/PackageRequest.h"
 
 namespace cvi::test {
@@ -10,11 +11,6 @@ namespace {
 const std::string kEmail = kSupportEmail;
 const std::string kFullUrl = std::string(kDownloadBaseUrl) + "CelvaraStudio_v3.9.exe";
 const std::string kFullPath = "C:\\Apps\\CelvaraStudio\\CelvaraStudio_v3.9.exe";
-const std::string kVerification =
-    "Download verification error.  The downloaded installation file is not the one this "
-    "installer expects; it may have been damaged or altered on the way. Please try again; if it "
-    "still fails, please contact " +
-    kEmail + " and inform him of this 'Verification Error' message.";
 
 // A rig that keeps each change to lblDownLoadError, with the mouse pointer at that moment.
 struct Rig : TestRig {
@@ -195,7 +191,7 @@ TEST(PackageRequest, PackageMustCarryItsPinnedDigest) {
     EXPECT_EQ(r.files.held, c.tampered ? 0 : 1);
     EXPECT_EQ(r.state.HeldPackage != nullptr, !c.tampered);
     EXPECT_EQ(r.ErrorVisible(), c.tampered);
-    EXPECT_EQ(r.ErrorCaption(), c.tampered ? kVerification : "");
+    EXPECT_EQ(r.ErrorCaption(), c.tampered ? expected::kVerification : "");
   }
 }
 
@@ -250,8 +246,8 @@ TEST(PackageRequest, FilesInUseAndAFullDriveAreSaidPlainly) {
       {"FolderGone",
        [](Rig& r) { r.files.failOpen.insert(FakeFileSystem::Key(PartialPathOf(kFullPath))); },
        false, folderGone, false},
-      {"AnotherLengthAnnounced", [](Rig& r) { r.internet.announced = 2500; }, false, kVerification,
-       false},
+      {"AnotherLengthAnnounced", [](Rig& r) { r.internet.announced = 2500; }, false,
+       expected::kVerification, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -290,10 +286,7 @@ TEST(PackageRequest, FailuresSayWhatHappened) {
          r.internet.length = 900;
          r.internet.contentType = "Text/HTML; charset=utf-8";
        },
-       notRetrieved +
-           "\rA web page arrived instead of the installation file, perhaps the sign-in page of the "
-           "network you are on (as in hotels or airports); sign in with your web browser, then "
-           "click 'Install' again."},
+       notRetrieved + expected::kSignInPage},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

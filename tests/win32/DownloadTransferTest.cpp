@@ -14,6 +14,7 @@
 #include <string>
 #include <thread>
 
+#include "ExpectedTexts.h"
 #include "app/InstallerEvents.h"
 #include "download/PackageRequest.h"
 #include "download/TransferLoop.h"
@@ -22,10 +23,6 @@
 namespace cvi::win32 {
 namespace {
 
-// The prescribed start of every message of a local file's failure.
-constexpr const char* kIoCaption =
-    "Download I/O error.  Please try again; it could be an intermittent internet-connection "
-    "problem.";
 // A port on which nothing listens.
 constexpr int kRefusedPort = 47809;
 // The time limits shortened for the tests that wait for a silent server: long enough for loopback.
@@ -370,21 +367,13 @@ TEST_F(DownloadTransfer, FullPackageFromThePackagesFolder) {
 // changed, a chunked reply cut off before its last chunk, and web pages sent as a success, which
 // are named as such: a network's sign-in page announced as a web page or only starting like one.
 TEST_F(DownloadTransfer, OnlyThePinnedPackageIsKept) {
-  const std::string verification =
-      std::string(
-          "Download verification error.  The downloaded installation file is not the one "
-          "this installer expects; it may have been damaged or altered on the way. Please "
-          "try again; if it still fails, please contact ") +
-      kSupportEmail + " and inform him of this 'Verification Error' message.";
-  const std::string signIn =
-      "\rA web page arrived instead of the installation file, perhaps the sign-in page of the "
-      "network you are on (as in hotels or airports); sign in with your web browser, then click "
-      "'Install' again.";
-  const std::pair<const char*, std::string> rows[] = {{"flip/", verification},
-                                                      {"chunkedcut/", verification},
-                                                      {"page200/", verification + signIn},
-                                                      {"signin/", verification + signIn},
-                                                      {"signinbare/", verification + signIn}};
+  using expected::kSignInPage;
+  using expected::kVerification;
+  const std::pair<const char*, std::string> rows[] = {{"flip/", kVerification},
+                                                      {"chunkedcut/", kVerification},
+                                                      {"page200/", kVerification + kSignInPage},
+                                                      {"signin/", kVerification + kSignInPage},
+                                                      {"signinbare/", kVerification + kSignInPage}};
   for (const auto& [prefix, message] : rows) {
     SCOPED_TRACE(prefix);
     EXPECT_FALSE(DownloadPackageFrom(in_, ServerUrl(prefix), false));
@@ -417,7 +406,7 @@ TEST_F(DownloadTransfer, PackageNameHeldByAnotherProgram) {
       ASSERT_TRUE(reader);
     }
     EXPECT_FALSE(DownloadPackageFrom(in_, ServerUrl("packages/"), false, limits));
-    EXPECT_EQ(Shown(Ctl::lblDownLoadError).rfind(kIoCaption, 0), 0u);
+    EXPECT_EQ(Shown(Ctl::lblDownLoadError).rfind(expected::kIoCaption, 0), 0u);
     EXPECT_EQ(Shown(Ctl::lblDownLoadError), FileInUseMessage(path_));
     EXPECT_FALSE(FileExists(partial_));
     program.Kill();
