@@ -203,11 +203,12 @@ class FreshLog {
 };
 
 // Controls may appear after the title. The route is chosen once the dialog shows a text field
-// and its Unzip button, or its controls have stayed the same from one look to the next, or the
-// time for the dialog is up.
-void WaitUntilComplete(Installer& in, Windows::Handle dialog, double& counter) {
+// and its Unzip button, or its controls have stayed the same from one look to the next, or five
+// seconds after the title: a package slow to start must not leave its controls less time.
+void WaitUntilComplete(Installer& in, Windows::Handle dialog) {
   Windows& windows = in.os.windows;
   std::vector<Windows::Handle> seen;
+  double counter = 0;
   for (bool first = true;; first = false) {
     std::vector<Windows::Handle> controls = windows.TextFields(dialog);
     const bool ready = !controls.empty() && ButtonFor(windows, dialog, kUnzipMnemonic) != 0;
@@ -285,7 +286,7 @@ std::int16_t RunSelfExtractor(Installer& in,
     return kFalse;
   }
 
-  WaitUntilComplete(in, dialog, counter);
+  WaitUntilComplete(in, dialog);
   // With more than one field the folder could go into one and the unzip read another. The dialog
   // stays open for the user.
   const std::vector<Windows::Handle> fields = windows.TextFields(dialog);

@@ -51,6 +51,8 @@ class Install : public testing::Test {
       Close(window);
     SetEnvironmentVariableA("CVI_SFX_MISBEHAVE", nullptr);
     KillProcessesNamed("CelvaraStudio_");
+    // The next installation would take a window that outlives its process for one left open.
+    WaitUntil([] { return ExtractorWindows().empty(); }, 5000);
   }
 
   bool Start(bool slow = false) {
@@ -71,8 +73,12 @@ class Install : public testing::Test {
   bool Downloading() {
     return WaitUntil([&] { return Text(Ctl::lblBytesDownloaded) > "0"; }, 20000);
   }
+  // Where the completion window does not come, the failure names the installer's message.
   HWND WaitForCompletion() {
-    return WaitForWindow(kLaunchWindowTitle, process_.Id(), kInstallTimeoutMs);
+    HWND done = WaitForWindow(kLaunchWindowTitle, process_.Id(), kInstallTimeoutMs);
+    if (HWND box = done ? nullptr : FindMessageBox(kMessageTitle, process_.Id()))
+      ADD_FAILURE() << "the installer says: " << MessageBoxText(box);
+    return done;
   }
   bool Ends(DWORD timeoutMs = 5000) { return process_.WaitForExit(timeoutMs); }
   bool Installed(const char* log = "CVInstall_v3.9.txt") {
@@ -112,6 +118,7 @@ class Install : public testing::Test {
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(MessageBoxText(box), expected::kBox2);
     AnswerMessageBox(box, IDOK);
+    ASSERT_TRUE(WaitUntil([&] { return !IsWindow(box); }));
   }
   // The product started from the folder, with the folder in quotes as its one argument.
   void ExpectProductStarted() {

@@ -135,6 +135,13 @@ const Row kRows[] = {
     // The title comes 300 ms before the controls: the route is chosen once they are there.
     {"ControlsAfterTheTitle", [](Rig& r) { r.sfx.controlsDelayMs = 300; }, -1, "", 0, 13, 10, true,
      true},
+    // A package slow to start still gets the time for its controls.
+    {"ControlsAfterASlowStart",
+     [](Rig& r) {
+       r.sfx.dialogDelayMs = 4500;
+       r.sfx.controlsDelayMs = 1000;
+     },
+     -1, "", 0, 113, 10, true, true},
     {"DiesBeforeItsDialog",
      [](Rig& r) {
        r.sfx.opensDialog = false;
