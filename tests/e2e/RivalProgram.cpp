@@ -3,9 +3,10 @@
 //   RivalProgram.exe take-foreground FILE   a "Rival - Notepad" window with a focused text field
 //                                           that takes the foreground every 10 ms and appends
 //                                           every keyboard message it receives to FILE
-//   RivalProgram.exe hold-clipboard MS      waits (at most a minute) for a window whose title
-//                                           contains "WinZip Self-Extractor -", then keeps the
-//                                           clipboard open for MS milliseconds and ends
+//   RivalProgram.exe hold-clipboard MS      keeps the clipboard open until MS milliseconds
+//                                           after a window whose title contains "WinZip
+//                                           Self-Extractor -" appears (waiting at most a
+//                                           minute), and ends
 //   RivalProgram.exe load-library NAME      loads the DLL NAME as a program does that leaves the
 //                                           DLL search as it is, and ends: 0 when it was loaded
 //
@@ -92,6 +93,10 @@ int HoldClipboard(DWORD holdMs) {
   HWND window = MakeWindow("Rival - clipboard holder", false);
   if (!window)
     return 1;
+  // Held from the start, so that however late this program sees the dialog, the installer finds
+  // the clipboard taken.
+  if (!OpenClipboard(window))
+    return 3;
   const DWORD start = GetTickCount();
   while (!ExtractorDialogOpen()) {
     if (GetTickCount() - start > kWatchMs)
@@ -99,8 +104,6 @@ int HoldClipboard(DWORD holdMs) {
     // Waiting for messages, not sleeping, tells whoever started it that it is ready.
     MsgWaitForMultipleObjects(0, nullptr, FALSE, 1, QS_ALLINPUT);
   }
-  if (!OpenClipboard(window))
-    return 3;
   Sleep(holdMs);
   CloseClipboard();
   return 0;

@@ -297,7 +297,7 @@ TEST_F(Extract, RefusedAtTheStart) {
   e2e::DeleteTree("C:\\stale");
 }
 
-// Another program holds the clipboard for 0.8 s from the moment the dialog appears; the user's
+// Another program holds the clipboard until 0.8 s after the dialog appears; the user's
 // clipboard names a folder of theirs. Through the controls the installation goes ahead; by keys
 // nothing is pasted and nothing unpacked. Either way the user's folder and clipboard are as they
 // were.
